@@ -1,0 +1,100 @@
+// The platform layer on POSIX: the C heap and a recursive pthread mutex.
+
+#include "platform/platform.h"
+
+#include <pthread.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <cstddef>
+
+struct ListLock {
+    pthread_mutex_t Mutex;
+};
+
+namespace {
+
+// realloc does not zero what it adds, so each block carries its size in a
+// prefix; the prefix keeps the caller's part aligned like malloc's own.
+constexpr size_t PrefixSize = alignof(std::max_align_t);
+
+unsigned char *PrefixOf(void *block) {
+    return static_cast<unsigned char *>(block) - PrefixSize;
+}
+
+uint32_t StoredSize(const unsigned char *prefix) {
+    uint32_t size;
+    memcpy(&size, prefix, sizeof size);
+    return size;
+}
+
+void StoreSize(unsigned char *prefix, uint32_t size) {
+    memcpy(prefix, &size, sizeof size);
+}
+
+} // namespace
+
+void *PlatHeapAlloc(uint32_t size) {
+    auto *prefix = static_cast<unsigned char *>(calloc(1, PrefixSize + size));
+    if (prefix == nullptr) {
+        return nullptr;
+    }
+    StoreSize(prefix, size);
+    return prefix + PrefixSize;
+}
+
+void *PlatHeapReAlloc(void *block, uint32_t newSize) {
+    unsigned char *prefix = PrefixOf(block);
+    uint32_t oldSize = StoredSize(prefix);
+    auto *moved = static_cast<unsigned char *>(realloc(prefix, PrefixSize + newSize));
+    if (moved == nullptr) {
+        return nullptr;
+    }
+    if (newSize > oldSize) {
+        memset(moved + PrefixSize + oldSize, 0, newSize - oldSize);
+    }
+    StoreSize(moved, newSize);
+    return moved + PrefixSize;
+}
+
+int PlatHeapFree(void *block) {
+    if (block != nullptr) {
+        free(PrefixOf(block));
+    }
+    return 1;
+}
+
+uint32_t PlatLockSize(void) {
+    return sizeof(ListLock);
+}
+
+int PlatLockInit(ListLock *lock) {
+    pthread_mutexattr_t attributes;
+    if (pthread_mutexattr_init(&attributes) != 0) {
+        return 0;
+    }
+    int made = pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE) == 0 &&
+               pthread_mutex_init(&lock->Mutex, &attributes) == 0;
+    pthread_mutexattr_destroy(&attributes);
+    return made;
+}
+
+void PlatLockFini(ListLock *lock) {
+    pthread_mutex_destroy(&lock->Mutex);
+}
+
+void PlatLockEnter(ListLock *lock) {
+    pthread_mutex_lock(&lock->Mutex);
+}
+
+void PlatLockLeave(ListLock *lock) {
+    pthread_mutex_unlock(&lock->Mutex);
+}
+
+void PlatMove(void *destination, const void *source, size_t length) {
+    memmove(destination, source, length);
+}
+
+void PlatZero(void *destination, size_t length) {
+    memset(destination, 0, length);
+}

@@ -1,0 +1,132 @@
+/*
+ * slot_list.h - a list of fixed-size elements kept in one contiguous heap block.
+ *
+ * The block is a ListBlock header followed by the slot area. The block grows by
+ * GrowBy slots whenever an insert would fill its last slot; a deleted element
+ * leaves an all-zero slot (a hole) in place, and once more than HoleLimit holes
+ * have piled up the deletion squeezes them out in one compaction pass.
+ *
+ * A slot whose bytes are all zero is empty. Slot i (from 0) has position i + 1.
+ *
+ * Every operation takes the address of the caller's ListHandle, because an
+ * insert that grows the block may move it and then stores the new address
+ * there. Any slot address obtained earlier is invalid after such a move, after
+ * a compaction and after ListDestroy.
+ *
+ * The list never prints, logs or sets an error code; failures are reported
+ * through results only.
+ *
+ * Plain C99 and C++.
+ */
+#ifndef SLOT_LIST_H
+#define SLOT_LIST_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Returns 0 when the two elements are equal, anything else when they differ.
+ * The list never looks at the sign. */
+typedef int32_t (*ListCompareProc)(const void *first, const void *second);
+
+/* Called for each live element with its address, its 1-based position and
+ * isEnd 0, and once at the end of a traversal with NULL, 0 and 1. */
+typedef void (*ListVisitProc)(const void *element, uint32_t position, int isEnd);
+
+/* The list's recursive lock. It lives outside the block so that it stays valid
+ * and held while a growth moves the block. */
+typedef struct ListLock ListLock;
+
+typedef struct ListBlock {
+    ListCompareProc Compare;  /* given at creation, never changed */
+    ListVisitProc Visit;      /* given at creation, never changed */
+    uint32_t BlockSize;       /* bytes in the whole block, header included */
+    uint32_t Count;           /* slots in use from the start: live elements and holes */
+    uint32_t GrowBy;          /* capacity of a new list and slots added by each growth */
+    uint32_t ElementSize;     /* bytes per element and per slot */
+    uint32_t HoleCount;       /* holes left by deletions since the last compaction */
+    uint32_t HoleLimit;       /* a deletion compacts once HoleCount exceeds this */
+    unsigned char *FirstHole; /* lowest hole since the last compaction, NULL for none */
+    ListLock *Lock;
+} ListBlock; /* slots follow at (unsigned char *)block + sizeof(ListBlock) */
+
+typedef ListBlock *ListHandle;
+
+/*
+ * Creates an empty list with room for growBy elements of elementSize bytes and
+ * writes its address into *handleOut.
+ *
+ * Returns 1 on success. Returns 0, having allocated nothing and left
+ * *handleOut unwritten, when handleOut, compare or visit is NULL, when growBy
+ * or elementSize is 0, when the block size does not fit in 32 bits, or when
+ * the block or the lock cannot be had. holeLimit may be 0.
+ */
+int ListCreate(ListHandle *handleOut, ListCompareProc compare, ListVisitProc visit, uint32_t growBy,
+               uint32_t elementSize, uint32_t holeLimit);
+
+/*
+ * Appends a copy of the ElementSize bytes at element after the last used slot,
+ * growing the block by GrowBy slots first when the insert would fill its last
+ * slot; a growth may move the block, and the new address is stored in *handle.
+ * Holes are never reused. element may point into the list's own block.
+ *
+ * Returns 1 on success. Returns 0, with the list and *handle exactly as they
+ * were, when handle, *handle or element is NULL, when the element's bytes are
+ * all zero (it could not be told from a hole), when a size does not fit in
+ * 32 bits, or when the block cannot be grown.
+ */
+int ListInsert(ListHandle *handle, const void *element);
+
+/*
+ * Calls the visitor for every live element in slot order with its position,
+ * holes using up positions, then once more with (NULL, 0, 1). Runs under the
+ * list's lock; the visitor may traverse or search the same list but must not
+ * insert into it or delete from it.
+ *
+ * Does nothing when handle or *handle is NULL.
+ */
+void ListTraverse(ListHandle *handle);
+
+/*
+ * Compares the key (first) with every live slot (second) in slot order.
+ *
+ * Returns the address of the last matching slot, or NULL when none matches or
+ * when handle, *handle or key is NULL. The address is valid until the next
+ * growth, compaction or ListDestroy. Takes no lock: safe only while no other
+ * thread changes the list.
+ */
+void *ListFind(ListHandle *handle, const void *key);
+
+/*
+ * Clears the first live slot that the comparator calls equal to the key (slot
+ * first, key second), leaving a hole in place. When the holes then exceed
+ * HoleLimit, squeezes them out in one compaction pass, which moves the slots
+ * above each hole down and lowers Count.
+ *
+ * Returns 1 when an element was deleted and any compaction due succeeded.
+ * Returns 0 with the list unchanged when handle, *handle or key is NULL or when
+ * no live slot matches. Returns 0 also when the compaction failed: the
+ * deletion stands, the holes not yet removed stay counted, and the next
+ * deletion over the limit compacts again.
+ */
+int ListDelete(ListHandle *handle, const void *key);
+
+/*
+ * Releases the list: its block and its lock. Takes no lock; no other operation
+ * may run on the list meanwhile.
+ *
+ * Returns non-zero on success and writes NULL into *handle. Returns 0 when
+ * handle or *handle is NULL, or when the heap refuses to release the block; the
+ * list is then unchanged and still usable. If the block was released but the
+ * lock's storage could not be, the result is 0 too and *handle is NULL: the
+ * list is gone.
+ */
+int ListDestroy(ListHandle *handle);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SLOT_LIST_H */

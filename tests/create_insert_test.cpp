@@ -1,0 +1,237 @@
+// Creation, insertion with growth, and destruction.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "helpers.h"
+#include "slot_list.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr uint32_t Header = sizeof(ListBlock);
+
+void NoVisit(const void *, uint32_t, int) {}
+
+TEST(ListCreate, FillsTheHeaderOfAnEmptyList) {
+    ListHandle handle = MakeList(2, 128, 1);
+    ASSERT_NE(nullptr, handle);
+    EXPECT_EQ(&CompareKeys, handle->Compare);
+    EXPECT_EQ(&RecordVisit, handle->Visit);
+    EXPECT_EQ(Header + 2 * 128, handle->BlockSize);
+    EXPECT_EQ(0u, handle->Count);
+    EXPECT_EQ(2u, handle->GrowBy);
+    EXPECT_EQ(128u, handle->ElementSize);
+    EXPECT_EQ(0u, handle->HoleCount);
+    EXPECT_EQ(1u, handle->HoleLimit);
+    EXPECT_EQ(nullptr, handle->FirstHole);
+    EXPECT_NE(nullptr, handle->Lock);
+    EXPECT_EQ(std::vector<uint32_t>{}, SlotKeys(handle));
+    EXPECT_NE(0, ListDestroy(&handle));
+    EXPECT_EQ(nullptr, handle);
+}
+
+TEST(ListCreate, AcceptsHoleLimitZero) {
+    ListHandle handle = MakeList(1, 4, 0);
+    ASSERT_NE(nullptr, handle);
+    EXPECT_EQ(0u, handle->HoleLimit);
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+struct CreateArgs {
+    const char *Name;
+    bool NullHandle;
+    ListCompareProc Compare;
+    ListVisitProc Visit;
+    uint32_t GrowBy;
+    uint32_t ElementSize;
+    friend void PrintTo(const CreateArgs &args, std::ostream *out) { *out << args.Name; }
+};
+
+class ListCreateRefuses : public ::testing::TestWithParam<CreateArgs> {};
+
+TEST_P(ListCreateRefuses, WithoutAllocatingOrWritingTheHandle) {
+    const CreateArgs &args = GetParam();
+    TestHeap heap;
+    auto *sentinel = reinterpret_cast<ListHandle>(&heap);
+    ListHandle handle = sentinel;
+    EXPECT_EQ(0, ListCreate(args.NullHandle ? nullptr : &handle, args.Compare, args.Visit,
+                            args.GrowBy, args.ElementSize, 1));
+    EXPECT_EQ(sentinel, handle);
+    EXPECT_EQ(0u, heap.Calls());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, ListCreateRefuses,
+    ::testing::Values(CreateArgs{"NullHandle", true, CompareKeys, NoVisit, 2, 8},
+                      CreateArgs{"NullCompare", false, nullptr, NoVisit, 2, 8},
+                      CreateArgs{"NullVisit", false, CompareKeys, nullptr, 2, 8},
+                      CreateArgs{"ZeroGrowBy", false, CompareKeys, NoVisit, 0, 8},
+                      CreateArgs{"ZeroElementSize", false, CompareKeys, NoVisit, 2, 0},
+                      // growBy * elementSize is 2^32.
+                      CreateArgs{"ProductOverflows", false, CompareKeys, NoVisit, 65536, 65536},
+                      // The product fits; adding the header does not.
+                      CreateArgs{"SizeOverflows", false, CompareKeys, NoVisit, 1, UINT32_MAX - 8},
+                      CreateArgs{"LargestProduct", false, CompareKeys, NoVisit, UINT32_MAX,
+                                 UINT32_MAX}),
+    [](const ::testing::TestParamInfo<CreateArgs> &info) { return info.param.Name; });
+
+// Capacity after each of the first inserts, for a growth step: the block grows
+// whenever an insert would fill its last slot.
+struct GrowthCase {
+    uint32_t GrowBy;
+    std::vector<uint32_t> Capacities;
+    friend void PrintTo(const GrowthCase &growth, std::ostream *out) {
+        *out << "GrowBy " << growth.GrowBy;
+    }
+};
+
+class ListInsertGrowth : public ::testing::TestWithParam<GrowthCase> {};
+
+TEST_P(ListInsertGrowth, GrowsBeforeTheLastSlotFills) {
+    const GrowthCase &growth = GetParam();
+    ListHandle handle = MakeList(growth.GrowBy, 128, 1);
+    ASSERT_NE(nullptr, handle);
+    EXPECT_EQ(growth.GrowBy, Capacity(handle));
+    std::vector<uint32_t> keys;
+    for (uint32_t i = 0; i < growth.Capacities.size(); i++) {
+        keys.push_back(i + 1);
+        InsertKeys(&handle, {i + 1});
+        EXPECT_EQ(i + 1, handle->Count);
+        EXPECT_EQ(growth.Capacities[i], Capacity(handle)) << "after insert " << i + 1;
+        EXPECT_EQ(Header + Capacity(handle) * 128, handle->BlockSize);
+        EXPECT_LT(handle->Count, Capacity(handle));
+    }
+    EXPECT_EQ(keys, SlotKeys(handle));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, ListInsertGrowth,
+                         ::testing::Values(GrowthCase{1, {2, 3, 4, 5, 6}},
+                                           GrowthCase{2, {2, 4, 4, 6, 6, 8}},
+                                           GrowthCase{3, {3, 3, 6, 6, 6, 9}}),
+                         [](const ::testing::TestParamInfo<GrowthCase> &info) {
+                             return "GrowBy" + std::to_string(info.param.GrowBy);
+                         });
+
+TEST(ListInsert, CopiesTheWholeElement) {
+    ListHandle handle = MakeList(2, 64, 1);
+    std::vector<unsigned char> element = Element(64, 7);
+    ASSERT_EQ(1, ListInsert(&handle, element.data()));
+    element[0] = 99; // the list keeps its own copy
+    const auto *slot = reinterpret_cast<const unsigned char *>(handle) + Header;
+    EXPECT_EQ(0, std::memcmp(Element(64, 7).data(), slot, 64));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+TEST(ListInsert, TreatsASlotWithOnlyItsLastByteSetAsLive) {
+    ListHandle handle = MakeList(2, 8, 1);
+    unsigned char element[8] = {0, 0, 0, 0, 0, 0, 0, 1};
+    ASSERT_EQ(1, ListInsert(&handle, element));
+    Visits.clear();
+    ListTraverse(&handle);
+    ASSERT_EQ(2u, Visits.size());
+    EXPECT_EQ(1u, Visits[0].Position);
+    EXPECT_EQ(0, std::memcmp(element, Visits[0].Element, 8));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+TEST(ListInsert, RefusesNullArgumentsAndAllZeroElements) {
+    ListHandle handle = MakeList(2, 16, 1);
+    InsertKeys(&handle, {1});
+    std::vector<unsigned char> before = Snapshot(handle);
+    std::vector<unsigned char> element = Element(16, 2);
+    unsigned char zeros[16] = {};
+    ListHandle empty = nullptr;
+
+    EXPECT_EQ(0, ListInsert(nullptr, element.data()));
+    EXPECT_EQ(0, ListInsert(&empty, element.data()));
+    EXPECT_EQ(0, ListInsert(&handle, nullptr));
+    EXPECT_EQ(0, ListInsert(&handle, zeros));
+    EXPECT_EQ(before, Snapshot(handle));
+    EXPECT_EQ(nullptr, empty);
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+// The block moves on every growth here, so stale addresses would show.
+TEST(ListInsert, CarriesFirstHoleOverAMove) {
+    TestHeap heap;
+    heap.MoveOnGrowth(true);
+    ListHandle handle = MakeList(2, 32, 10);
+    InsertKeys(&handle, {1, 2, 3});
+    ASSERT_EQ(1, DeleteKey(&handle, 2));
+    ListHandle before = handle;
+    InsertKeys(&handle, {4}); // Count 3 + 1 fills capacity 4: grows
+    ASSERT_NE(before, handle);
+    const auto *slots = reinterpret_cast<unsigned char *>(handle) + Header;
+    EXPECT_EQ(slots + 32, handle->FirstHole);
+    EXPECT_EQ((std::vector<uint32_t>{1, 0, 3, 4}), SlotKeys(handle));
+    // The carried hole still steers compaction.
+    handle->HoleLimit = 0;
+    ASSERT_EQ(1, DeleteKey(&handle, 4));
+    EXPECT_EQ((std::vector<uint32_t>{1, 3}), SlotKeys(handle));
+    EXPECT_NE(0, ListDestroy(&handle));
+    EXPECT_EQ(0u, heap.Outstanding());
+}
+
+TEST(ListInsert, CopiesFromItsOwnSlotAcrossAMove) {
+    TestHeap heap;
+    heap.MoveOnGrowth(true);
+    ListHandle handle = MakeList(2, 32, 1);
+    InsertKeys(&handle, {5});
+    std::vector<unsigned char> key = Element(32, 5);
+    void *slot = ListFind(&handle, key.data());
+    ASSERT_NE(nullptr, slot);
+    ListHandle before = handle;
+    ASSERT_EQ(1, ListInsert(&handle, slot)); // grows and moves first
+    ASSERT_NE(before, handle);
+    const auto *slots = reinterpret_cast<unsigned char *>(handle) + Header;
+    EXPECT_EQ(0, std::memcmp(key.data(), slots + 32, 32));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+// A heap that hands out a small real block whatever size is asked, so that a
+// list can claim a huge ElementSize without the memory behind it.
+struct SmallBlockHeap {
+    static void *Alloc(uint32_t) { return MemHeapInner.Alloc(256); }
+    static void *ReAlloc(void *block, uint32_t size) { return MemHeapInner.ReAlloc(block, size); }
+    static int Free(void *block) { return MemHeapInner.Free(block); }
+    static MemHeapMethods MemHeapInner;
+};
+MemHeapMethods SmallBlockHeap::MemHeapInner;
+
+TEST(ListInsert, RefusesAGrowthWhoseSizeOverflows) {
+    MemGetHeap(&SmallBlockHeap::MemHeapInner);
+    const MemHeapMethods small = {SmallBlockHeap::Alloc, SmallBlockHeap::ReAlloc,
+                                  SmallBlockHeap::Free};
+    MemSetHeap(&small);
+    ListHandle handle = nullptr;
+    // One slot of 2^31 bytes: the first insert must grow to 2^32 + header.
+    ASSERT_EQ(1, ListCreate(&handle, CompareKeys, NoVisit, 1, 1u << 31, 0));
+    const ListBlock header = *handle;
+    static unsigned char element[4096] = {1}; // only its start can be read
+    EXPECT_EQ(0, ListInsert(&handle, element));
+    EXPECT_EQ(0, std::memcmp(&header, handle, sizeof header));
+    EXPECT_NE(0, ListDestroy(&handle));
+    MemSetHeap(nullptr);
+}
+
+TEST(ListDestroy, ClearsTheHandleAndRefusesASecondCall) {
+    TestHeap heap;
+    ListHandle handle = MakeList(4, 8, 1);
+    InsertKeys(&handle, {1, 2, 3, 4, 5});
+    EXPECT_NE(0, ListDestroy(&handle));
+    EXPECT_EQ(nullptr, handle);
+    EXPECT_EQ(0u, heap.Outstanding());
+    EXPECT_EQ(0, ListDestroy(&handle));
+    EXPECT_EQ(0, ListDestroy(nullptr));
+    std::vector<unsigned char> element = Element(8, 9);
+    EXPECT_EQ(0, ListInsert(&handle, element.data()));
+    EXPECT_EQ(nullptr, ListFind(&handle, element.data()));
+    EXPECT_EQ(0, ListDelete(&handle, element.data()));
+}
+
+} // namespace

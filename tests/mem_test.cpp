@@ -1,0 +1,121 @@
+// The heap primitives and the overlap-safe clearing move.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+#include "helpers.h"
+#include "mem.h"
+
+using namespace testing_support;
+
+namespace {
+
+bool AllZero(const void *bytes, size_t length) {
+    const auto *p = static_cast<const unsigned char *>(bytes);
+    return std::all_of(p, p + length, [](unsigned char byte) { return byte == 0; });
+}
+
+TEST(MemAlloc, RefusesZeroWithoutCallingTheHeap) {
+    TestHeap heap;
+    EXPECT_EQ(nullptr, MemAlloc(0));
+    EXPECT_EQ(0u, heap.Calls());
+}
+
+TEST(MemAlloc, GivesZeroFilledBlocks) {
+    for (uint32_t size : {1u, 7u, 128u, 4096u, 1u << 20}) {
+        auto *block = static_cast<unsigned char *>(MemAlloc(size));
+        ASSERT_NE(nullptr, block);
+        EXPECT_TRUE(AllZero(block, size)) << size;
+        block[size - 1] = 1;
+        EXPECT_NE(0, MemFree(block));
+    }
+}
+
+TEST(MemReAlloc, RefusesNullBlockAndZeroSize) {
+    TestHeap heap;
+    EXPECT_EQ(nullptr, MemReAlloc(nullptr, 16));
+    auto *block = static_cast<unsigned char *>(MemAlloc(16));
+    ASSERT_NE(nullptr, block);
+    std::memset(block, 0x5A, 16);
+    EXPECT_EQ(nullptr, MemReAlloc(block, 0));
+    EXPECT_EQ(1u, heap.Calls()); // the refusals never reached the heap
+    EXPECT_EQ(16, std::count(block, block + 16, 0x5A));
+    EXPECT_NE(0, MemFree(block));
+    EXPECT_EQ(0u, heap.Outstanding());
+}
+
+// Shrinking leaves the old bytes in the heap's memory; growing again in place
+// must not bring them back.
+TEST(MemReAlloc, GrowthIsZeroFilledOverDirtyMemory) {
+    auto *block = static_cast<unsigned char *>(MemAlloc(4096));
+    ASSERT_NE(nullptr, block);
+    std::memset(block, 0xFF, 4096);
+    block = static_cast<unsigned char *>(MemReAlloc(block, 8));
+    ASSERT_NE(nullptr, block);
+    block = static_cast<unsigned char *>(MemReAlloc(block, 4096));
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(8, std::count(block, block + 8, 0xFF));
+    EXPECT_TRUE(AllZero(block + 8, 4096 - 8));
+    // Growth that must move keeps the contents and zeroes the rest.
+    block = static_cast<unsigned char *>(MemReAlloc(block, 1u << 22));
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(8, std::count(block, block + 8, 0xFF));
+    EXPECT_TRUE(AllZero(block + 8, (1u << 22) - 8));
+    EXPECT_NE(0, MemFree(block));
+}
+
+TEST(MemReAlloc, FailureLeavesTheBlockValid) {
+    TestHeap heap;
+    auto *block = static_cast<unsigned char *>(MemAlloc(32));
+    ASSERT_NE(nullptr, block);
+    std::memset(block, 0x11, 32);
+    heap.FailAt(1);
+    EXPECT_EQ(nullptr, MemReAlloc(block, 64));
+    EXPECT_EQ(32, std::count(block, block + 32, 0x11));
+    EXPECT_NE(0, MemFree(block));
+    EXPECT_EQ(0u, heap.Outstanding());
+}
+
+TEST(MemFree, PassesNullToTheHeap) {
+    TestHeap heap;
+    EXPECT_NE(0, MemFree(nullptr));
+    EXPECT_EQ(1u, heap.Calls());
+}
+
+// A 16-byte area holding 0..15; moves are made inside it.
+struct MoveClear : ::testing::Test {
+    unsigned char bytes[16];
+    void SetUp() override { std::iota(bytes, bytes + 16, 1); }
+};
+
+TEST_F(MoveClear, DownOverlappingLeavesTheTopZero) {
+    ASSERT_EQ(1, MemMoveClear(bytes, bytes + 4, 12));
+    const unsigned char expected[16] = {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0};
+    EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
+}
+
+TEST_F(MoveClear, UpOverlappingLeavesTheBottomZero) {
+    ASSERT_EQ(1, MemMoveClear(bytes + 4, bytes, 12));
+    const unsigned char expected[16] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
+}
+
+TEST_F(MoveClear, DisjointClearsTheWholeSource) {
+    ASSERT_EQ(1, MemMoveClear(bytes, bytes + 8, 8));
+    const unsigned char expected[16] = {9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
+}
+
+TEST_F(MoveClear, ZeroLengthDoesNothing) {
+    TestHeap heap;
+    EXPECT_EQ(1, MemMoveClear(bytes, bytes + 8, 0));
+    EXPECT_EQ(0u, heap.Calls());
+    EXPECT_EQ(1, bytes[0]);
+    EXPECT_EQ(9, bytes[8]);
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+// Traversal and search over live slots and holes.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "helpers.h"
+#include "slot_list.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct TraverseFind : ::testing::Test {
+    ListHandle handle = nullptr;
+    void SetUp() override {
+        Visits.clear();
+        CompareCalls = 0;
+    }
+    void TearDown() override {
+        if (handle != nullptr) {
+            EXPECT_NE(0, ListDestroy(&handle));
+        }
+    }
+    void *Find(uint32_t key) {
+        std::vector<unsigned char> element = Element(handle->ElementSize, key);
+        return ListFind(&handle, element.data());
+    }
+    std::vector<uint32_t> Positions() const {
+        std::vector<uint32_t> positions;
+        for (const Visit &visit : Visits) {
+            positions.push_back(visit.Position);
+        }
+        return positions;
+    }
+};
+
+TEST_F(TraverseFind, EmptyListMakesOnlyTheClosingCallAndFindsNothing) {
+    handle = MakeList(2, 16, 1);
+    ListTraverse(&handle);
+    ASSERT_EQ(1u, Visits.size());
+    EXPECT_EQ(nullptr, Visits[0].Element);
+    EXPECT_EQ(0u, Visits[0].Position);
+    EXPECT_EQ(1, Visits[0].IsEnd);
+    EXPECT_EQ(nullptr, Find(1));
+    EXPECT_EQ(0, CompareCalls);
+}
+
+TEST_F(TraverseFind, HolesUsePositionsAndAreNeverCompared) {
+    handle = MakeList(2, 16, 5);
+    InsertKeys(&handle, {1, 2, 3});
+    ASSERT_EQ(1, DeleteKey(&handle, 2));
+    ListTraverse(&handle);
+    EXPECT_EQ((std::vector<uint32_t>{1, 3, 0}), Positions());
+    EXPECT_EQ((std::vector<uint32_t>{1, 3}), VisitedKeys());
+    EXPECT_EQ(1, Visits.back().IsEnd);
+    const auto *slots = reinterpret_cast<const unsigned char *>(handle) + sizeof(ListBlock);
+    EXPECT_EQ(slots, Visits[0].Element);
+    EXPECT_EQ(slots + 32, Visits[1].Element);
+
+    CompareCalls = 0;
+    EXPECT_EQ(slots + 32, Find(3));
+    EXPECT_EQ(2, CompareCalls);
+    EXPECT_EQ(nullptr, Find(2));
+}
+
+TEST_F(TraverseFind, FindReturnsTheLastMatch) {
+    handle = MakeList(4, 16, 1);
+    InsertKeys(&handle, {7, 8, 7, 9});
+    const auto *slots = reinterpret_cast<const unsigned char *>(handle) + sizeof(ListBlock);
+    EXPECT_EQ(slots + 2 * 16, Find(7));
+    EXPECT_EQ(4, CompareCalls); // the walk goes on past the first hit
+}
+
+TEST_F(TraverseFind, FindPassesTheKeyFirst) {
+    static const void *firstSeen;
+    static const void *secondSeen;
+    handle = nullptr;
+    ASSERT_EQ(1, ListCreate(
+                     &handle,
+                     [](const void *first, const void *second) -> int32_t {
+                         firstSeen = first;
+                         secondSeen = second;
+                         return 0;
+                     },
+                     RecordVisit, 2, 16, 1));
+    InsertKeys(&handle, {1});
+    std::vector<unsigned char> key = Element(16, 1);
+    void *slot = ListFind(&handle, key.data());
+    EXPECT_EQ(key.data(), firstSeen);
+    EXPECT_EQ(slot, secondSeen);
+}
+
+TEST_F(TraverseFind, RefusesNullArguments) {
+    handle = MakeList(2, 16, 1);
+    InsertKeys(&handle, {1});
+    ListHandle empty = nullptr;
+    ListTraverse(nullptr);
+    ListTraverse(&empty);
+    EXPECT_TRUE(Visits.empty());
+    std::vector<unsigned char> key = Element(16, 1);
+    EXPECT_EQ(nullptr, ListFind(nullptr, key.data()));
+    EXPECT_EQ(nullptr, ListFind(&empty, key.data()));
+    EXPECT_EQ(nullptr, ListFind(&handle, nullptr));
+    EXPECT_EQ(0, CompareCalls);
+}
+
+// The visitor traverses the list it is visiting: the lock is recursive.
+ListHandle NestedHandle;
+int NestedDepth;
+void NestingVisit(const void *element, uint32_t position, int isEnd) {
+    RecordVisit(element, position, isEnd);
+    if (!isEnd && NestedDepth == 0) {
+        NestedDepth++;
+        ListTraverse(&NestedHandle);
+        NestedDepth--;
+    }
+}
+
+TEST_F(TraverseFind, NestedTraversalOnTheSameThreadDoesNotBlock) {
+    ASSERT_EQ(1, ListCreate(&NestedHandle, CompareKeys, NestingVisit, 2, 16, 1));
+    InsertKeys(&NestedHandle, {1, 2});
+    ListTraverse(&NestedHandle);
+    // Each outer visit runs a whole inner traversal before the next one.
+    EXPECT_EQ((std::vector<uint32_t>{1, 1, 2, 0, 2, 1, 2, 0, 0}), Positions());
+    EXPECT_NE(0, ListDestroy(&NestedHandle));
+}
+
+} // namespace
