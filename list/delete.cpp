@@ -49,43 +49,60 @@ int ListDelete(ListHandle *handle, const void *key) {
 }
 
 int ListCompact(ListBlock *block, unsigned char *start) {
-    uint32_t k = ListSlotIndex(block, start);
-    while (k < block->Count) {
-        unsigned char *slot = ListSlot(block, k);
-        if (!ListBytesAreZero(slot, block->ElementSize)) {
-            k++;
+    const uint32_t size = block->ElementSize;
+    const uint32_t count = block->Count;
+    uint32_t holes = block->HoleCount;
+    // One pass with a read index r and a write index w: empty slots met while
+    // holes are still counted are dropped, each run of other slots moves down
+    // once, and the first holes-th empty slot ends the walk with the rest of
+    // the used range moving down as it stands.
+    uint32_t r = ListSlotIndex(block, start);
+    uint32_t w = r;
+    while (r < count && holes > 0) {
+        if (ListBytesAreZero(ListSlot(block, r), size)) {
+            r++;
+            holes--;
             continue;
         }
-        uint32_t length = 0;
-        ListSizeCalc(block->Count - 1 - k, block->ElementSize, 0, &length);
-        if (!MemMoveClear(slot, slot + block->ElementSize, length)) {
-            return 0;
+        uint32_t run = r;
+        while (r < count && !ListBytesAreZero(ListSlot(block, r), size)) {
+            r++;
         }
-        block->Count--;
-        block->HoleCount--;
-        if (block->HoleCount == 0) {
-            block->FirstHole = nullptr;
-            return 1;
+        if (w != run) {
+            PlatMove(ListSlot(block, w), ListSlot(block, run), static_cast<size_t>(r - run) * size);
         }
-        // The slot that moved down into k is examined next, so a run of
-        // adjacent holes goes in one walk.
+        w += r - run;
     }
-    // Passed the last used slot with holes still counted.
-    return 0;
+    if (r < count) {
+        PlatMove(ListSlot(block, w), ListSlot(block, r), static_cast<size_t>(count - r) * size);
+        w += count - r;
+    }
+    // What was vacated at the top reads as empty again.
+    PlatZero(ListSlot(block, w), static_cast<size_t>(count - w) * size);
+    block->Count = w;
+    block->HoleCount = holes;
+    if (holes > 0) {
+        // The walk passed the last used slot with holes still counted.
+        return 0;
+    }
+    block->FirstHole = nullptr;
+    return 1;
 }
 
 int MemMoveClear(void *destination, void *source, uint32_t length) {
-    if (length == 0) {
-        return 1;
+    PlatMove(destination, source, length);
+    // Clear the part of the source the destination does not cover: all of it
+    // when they are apart, below the destination when moving up, above the
+    // destination's end when moving down.
+    auto *from = static_cast<unsigned char *>(source);
+    uintptr_t to = reinterpret_cast<uintptr_t>(destination);
+    uintptr_t at = reinterpret_cast<uintptr_t>(source);
+    if (to >= at + length || at >= to + length) {
+        PlatZero(from, length);
+    } else if (to > at) {
+        PlatZero(from, to - at);
+    } else if (to < at) {
+        PlatZero(from + length - (at - to), at - to);
     }
-    void *scratch = MemAlloc(length);
-    if (scratch == nullptr) {
-        return 0;
-    }
-    // The whole source is saved and cleared before the destination is written,
-    // so any overlap works and the uncovered source ends up zero.
-    PlatMove(scratch, source, length);
-    PlatZero(source, length);
-    PlatMove(destination, scratch, length);
-    return MemFree(scratch) ? 1 : 0;
+    return 1;
 }

@@ -37,10 +37,11 @@ inline ListBlock *ListBlockOf(ListHandle *handle) {
 }
 
 // Removes empty slots from start upward until no counted hole remains, moving
-// the slots above each one down. Returns 1 with HoleCount 0 and FirstHole NULL,
-// or 0 when a move fails or the walk passes the last used slot with holes still
-// counted; Count and HoleCount then keep the values reached and FirstHole its
-// own. The caller holds the lock.
+// the slots above each one down, in place; the vacated top slots are cleared.
+// Returns 1 with HoleCount 0 and FirstHole NULL. Returns 0 when the walk passes
+// the last used slot with holes still counted (the header no longer matches
+// the slots); every empty slot met has been removed, Count and HoleCount are
+// lowered for them and FirstHole keeps its value. The caller holds the lock.
 int ListCompact(ListBlock *block, unsigned char *start);
 
 #endif // SLOT_LIST_INTERNAL_H

@@ -38,9 +38,7 @@ void *MemReAlloc(void *block, uint32_t newSize);
 /*
  * Moves length bytes from source to destination, which may overlap in either
  * direction, and leaves every source byte that the destination does not cover
- * zero. Returns 1 when the bytes were moved. Returns 0 when the scratch block
- * the move goes through cannot be had (nothing has moved) or cannot be released
- * (the move has been made). length 0 does nothing and returns 1.
+ * zero. Works in place and cannot fail: returns 1 (length 0 does nothing).
  */
 int MemMoveClear(void *destination, void *source, uint32_t length);
 

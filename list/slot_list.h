@@ -105,11 +105,13 @@ void *ListFind(ListHandle *handle, const void *key);
  * HoleLimit, squeezes them out in one compaction pass, which moves the slots
  * above each hole down and lowers Count.
  *
- * Returns 1 when an element was deleted and any compaction due succeeded.
- * Returns 0 with the list unchanged when handle, *handle or key is NULL or when
- * no live slot matches. Returns 0 also when the compaction failed: the
- * deletion stands, the holes not yet removed stay counted, and the next
- * deletion over the limit compacts again.
+ * Returns 1 when an element was deleted. Returns 0 with the list unchanged
+ * when handle, *handle or key is NULL or when no live slot matches.
+ * Compaction works in place and needs no memory; it can only fail when the
+ * header no longer matches the slots (HoleCount above the number of empty
+ * slots from FirstHole up, which the list itself never leaves). The result is
+ * then 0: the deletion stands, the empty slots found are removed, and the
+ * holes still counted stay so.
  */
 int ListDelete(ListHandle *handle, const void *key);
 

@@ -152,4 +152,35 @@ TEST_F(Delete, CompactionWorksInPlace) {
     EXPECT_EQ(Slot(1), ListFind(&handle, key.data()));
 }
 
+// An empty slot nobody counted (the caller cleared it through a found
+// address) stays once the counted holes are gone: the walk stops there.
+TEST_F(Delete, CompactionStopsAtTheLastCountedHole) {
+    handle = MakeList(8, 16, 1);
+    InsertKeys(&handle, {1, 2, 3, 4, 5});
+    std::vector<unsigned char> key = Element(16, 4);
+    std::memset(ListFind(&handle, key.data()), 0, 16);
+    ASSERT_EQ(1, DeleteKey(&handle, 1));
+    ASSERT_EQ(1, DeleteKey(&handle, 2));
+    EXPECT_EQ((Keys{3, 0, 5}), SlotKeys(handle));
+    EXPECT_EQ(0u, handle->HoleCount);
+    EXPECT_TRUE(TailIsZero());
+}
+
+// A header claiming more holes than there are: the walk removes every empty
+// slot it meets, runs off the used range and reports the failure, keeping
+// the deletion and the holes still counted.
+TEST_F(Delete, CompactionPastTheLastSlotFails) {
+    handle = MakeList(8, 16, 0);
+    InsertKeys(&handle, {1, 2, 3, 4});
+    handle->HoleLimit = 10;
+    ASSERT_EQ(1, DeleteKey(&handle, 2));
+    handle->HoleCount = 3;
+    handle->HoleLimit = 0;
+    EXPECT_EQ(0, DeleteKey(&handle, 4));
+    EXPECT_EQ((Keys{1, 3}), SlotKeys(handle));
+    EXPECT_EQ(2u, handle->HoleCount);
+    EXPECT_EQ(Slot(1), handle->FirstHole);
+    EXPECT_TRUE(TailIsZero());
+}
+
 } // namespace
