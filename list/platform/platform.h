@@ -36,6 +36,11 @@ void PlatLockFini(ListLock *lock);
 void PlatLockEnter(ListLock *lock);
 void PlatLockLeave(ListLock *lock);
 
+/* Takes the lock if it is free or already the caller's, without waiting.
+ * Returns 1 when taken (then needs a Leave), 0 when another thread owns it.
+ * The list does not use it; tests do, to see who holds a lock. */
+int PlatLockTryEnter(ListLock *lock);
+
 /* Overlap-safe copy, and clear. */
 void PlatMove(void *destination, const void *source, size_t length);
 void PlatZero(void *destination, size_t length);

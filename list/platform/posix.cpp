@@ -91,6 +91,10 @@ void PlatLockLeave(ListLock *lock) {
     pthread_mutex_unlock(&lock->Mutex);
 }
 
+int PlatLockTryEnter(ListLock *lock) {
+    return pthread_mutex_trylock(&lock->Mutex) == 0;
+}
+
 void PlatMove(void *destination, const void *source, size_t length) {
     memmove(destination, source, length);
 }

@@ -50,6 +50,10 @@ void PlatLockLeave(ListLock *lock) {
     LeaveCriticalSection(&lock->Section);
 }
 
+int PlatLockTryEnter(ListLock *lock) {
+    return TryEnterCriticalSection(&lock->Section) ? 1 : 0;
+}
+
 void PlatMove(void *destination, const void *source, size_t length) {
     RtlMoveMemory(destination, source, length);
 }
