@@ -4,96 +4,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
+
+#include "platform/platform.h"
 
 namespace testing_support {
 
-namespace {
-TestHeap *Current = nullptr;
-} // namespace
-
 int CompareCalls = 0;
 std::vector<Visit> Visits;
-
-TestHeap::TestHeap() {
-    MemGetHeap(&inner_);
-    Current = this;
-    const MemHeapMethods methods = {Alloc, ReAlloc, Free};
-    MemSetHeap(&methods);
-}
-
-TestHeap::~TestHeap() {
-    MemSetHeap(&inner_);
-    Current = nullptr;
-    // Blocks kept by a failed release are returned here so the process stays
-    // clean for the leak checker; the test has looked at Outstanding() already.
-    for (const auto &entry : live_) {
-        inner_.Free(entry.first);
-    }
-}
-
-void TestHeap::FailAt(uint64_t n, bool every) {
-    calls_ = 0;
-    failAt_ = n;
-    failEvery_ = every;
-}
-
-bool TestHeap::Fails() {
-    calls_++;
-    bool fail = failAt_ != 0 && (calls_ == failAt_ || (failEvery_ && calls_ > failAt_));
-    failures_ += fail ? 1 : 0;
-    return fail;
-}
-
-void *TestHeap::Alloc(uint32_t size) {
-    TestHeap &heap = *Current;
-    if (heap.Fails()) {
-        return nullptr;
-    }
-    void *block = heap.inner_.Alloc(size);
-    if (block != nullptr) {
-        heap.live_[block] = size;
-    }
-    return block;
-}
-
-void *TestHeap::ReAlloc(void *block, uint32_t newSize) {
-    TestHeap &heap = *Current;
-    if (heap.Fails()) {
-        return nullptr;
-    }
-    uint32_t oldSize = heap.live_.at(block);
-    void *moved;
-    if (heap.move_) {
-        moved = heap.inner_.Alloc(newSize);
-        if (moved == nullptr) {
-            return nullptr;
-        }
-        std::memcpy(moved, block, std::min(oldSize, newSize));
-        // Dirty the old block so that reading it after the move shows.
-        std::memset(block, 0xA5, oldSize);
-        heap.inner_.Free(block);
-    } else {
-        moved = heap.inner_.ReAlloc(block, newSize);
-        if (moved == nullptr) {
-            return nullptr;
-        }
-    }
-    heap.live_.erase(block);
-    heap.live_[moved] = newSize;
-    return moved;
-}
-
-int TestHeap::Free(void *block) {
-    TestHeap &heap = *Current;
-    if (heap.Fails()) {
-        return 0;
-    }
-    int result = heap.inner_.Free(block);
-    if (result && block != nullptr) {
-        heap.live_.erase(block);
-    }
-    return result;
-}
 
 std::vector<unsigned char> Element(uint32_t size, uint32_t key) {
     std::vector<unsigned char> bytes(size);
@@ -161,6 +79,18 @@ std::vector<uint32_t> SlotKeys(ListHandle handle) {
         keys.push_back(empty ? 0 : KeyOf(slot));
     }
     return keys;
+}
+
+bool LockIsFree(ListLock *lock) {
+    bool taken = false;
+    std::thread other([lock, &taken] {
+        taken = PlatLockTryEnter(lock) != 0;
+        if (taken) {
+            PlatLockLeave(lock);
+        }
+    });
+    other.join();
+    return taken;
 }
 
 std::vector<unsigned char> Snapshot(ListHandle handle) {

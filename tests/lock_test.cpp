@@ -1,0 +1,174 @@
+// The list's lock: held across a growth that moves the block, let go on every
+// failure path, and no shared state between threads that use different lists.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "helpers.h"
+#include "slot_list.h"
+
+using namespace testing_support;
+
+namespace {
+
+using Keys = std::vector<uint32_t>;
+
+TEST(Lock, HeldAcrossAGrowthThatMovesTheBlock) {
+    TestHeap heap;
+    heap.MoveOnGrowth(true);
+    ListHandle handle = MakeList(2, 16, 1);
+    InsertKeys(&handle, {1});
+    ListLock *lock = handle->Lock;
+    ListHandle grown = nullptr;
+    bool heldDuringGrowth = false;
+    std::thread waiter;
+    Visits.clear();
+    heap.OnGrowth([&](void *block) {
+        grown = static_cast<ListHandle>(block);
+        heldDuringGrowth = !LockIsFree(lock);
+        // This thread queues on the lock through the grown block; it can get in
+        // only once the insert has let go, so it must see the new element.
+        waiter = std::thread([&grown] { ListTraverse(&grown); });
+    });
+    std::vector<unsigned char> element = Element(16, 9);
+    ASSERT_EQ(1, ListInsert(&handle, element.data()));
+    waiter.join();
+    heap.OnGrowth(nullptr);
+    EXPECT_TRUE(heldDuringGrowth);
+    EXPECT_EQ(grown, handle);
+    EXPECT_EQ(lock, handle->Lock);
+    EXPECT_EQ((Keys{1, 9}), VisitedKeys());
+    EXPECT_TRUE(LockIsFree(lock));
+    EXPECT_NE(0, ListDestroy(&handle));
+    EXPECT_EQ(0u, heap.Outstanding());
+}
+
+// A failing call of each kind that takes the lock, with the list set up so
+// that it fails; each returns 0.
+struct FailurePath {
+    const char *Name;
+    std::function<int(ListHandle *, TestHeap &)> Call;
+};
+
+std::ostream &operator<<(std::ostream &out, const FailurePath &path) {
+    return out << path.Name;
+}
+
+class LockReleased : public ::testing::TestWithParam<FailurePath> {};
+
+TEST_P(LockReleased, AfterTheFailure) {
+    TestHeap heap;
+    ListHandle handle = MakeList(2, 16, 1);
+    InsertKeys(&handle, {1, 2, 3});
+    EXPECT_EQ(0, GetParam().Call(&handle, heap));
+    EXPECT_TRUE(LockIsFree(handle->Lock));
+    heap.FailNone();
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+const FailurePath Paths[] = {
+    {"InsertAllZero",
+     [](ListHandle *handle, TestHeap &) {
+         std::vector<unsigned char> zero(16);
+         return ListInsert(handle, zero.data());
+     }},
+    {"InsertSizeOverflow",
+     [](ListHandle *handle, TestHeap &) {
+         uint32_t count = (*handle)->Count;
+         (*handle)->Count = UINT32_MAX;
+         std::vector<unsigned char> element = Element(16, 9);
+         int result = ListInsert(handle, element.data());
+         (*handle)->Count = count;
+         return result;
+     }},
+    {"InsertGrowthOverflow",
+     [](ListHandle *handle, TestHeap &) {
+         (*handle)->GrowBy = UINT32_MAX;
+         std::vector<unsigned char> element = Element(16, 9);
+         return ListInsert(handle, element.data());
+     }},
+    {"InsertGrowthRefused",
+     [](ListHandle *handle, TestHeap &heap) {
+         heap.FailAt(1);
+         std::vector<unsigned char> element = Element(16, 9);
+         return ListInsert(handle, element.data());
+     }},
+    {"DeleteNoMatch", [](ListHandle *handle, TestHeap &) { return DeleteKey(handle, 7); }},
+    {"DeleteCompactionFails",
+     [](ListHandle *handle, TestHeap &) {
+         // More holes counted than there are: the compaction runs off the end.
+         (*handle)->HoleCount = 5;
+         return DeleteKey(handle, 2);
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, LockReleased, ::testing::ValuesIn(Paths),
+                         [](const ::testing::TestParamInfo<FailurePath> &info) {
+                             return std::string(info.param.Name);
+                         });
+
+// Callbacks free of shared state, so that only the list could make threads race.
+int32_t CompareFirstWord(const void *first, const void *second) {
+    return std::memcmp(first, second, sizeof(uint32_t)) == 0 ? 0 : 1;
+}
+thread_local uint32_t VisitedSum;
+void SumVisit(const void *element, uint32_t, int isEnd) {
+    if (!isEnd) {
+        VisitedSum += KeyOf(element);
+    }
+}
+
+TEST(Lock, ThreadsOnDifferentListsRunInParallel) {
+    constexpr uint32_t Threads = 4;
+    constexpr uint32_t KeyCount = 300;
+    std::vector<std::vector<uint32_t>> left(Threads);
+    std::vector<uint32_t> sums(Threads);
+    std::vector<std::thread> workers;
+    for (uint32_t t = 0; t < Threads; t++) {
+        workers.emplace_back([t, &left, &sums] {
+            ListHandle handle = nullptr;
+            if (!ListCreate(&handle, CompareFirstWord, SumVisit, 1 + t, 16 + 8 * t, 2)) {
+                return;
+            }
+            for (uint32_t key = 1; key <= KeyCount; key++) {
+                std::vector<unsigned char> element = Element(handle->ElementSize, key);
+                ListInsert(&handle, element.data());
+                if (key % 3 == 0) {
+                    DeleteKey(&handle, key - 1);
+                }
+            }
+            VisitedSum = 0;
+            ListTraverse(&handle);
+            sums[t] = VisitedSum;
+            left[t] = SlotKeys(handle);
+            ListDestroy(&handle);
+        });
+    }
+    for (std::thread &worker : workers) {
+        worker.join();
+    }
+    std::vector<uint32_t> expected;
+    uint32_t sum = 0;
+    for (uint32_t key = 1; key <= KeyCount; key++) {
+        if (key % 3 != 2) {
+            expected.push_back(key);
+            sum += key;
+        }
+    }
+    for (uint32_t t = 0; t < Threads; t++) {
+        std::vector<uint32_t> live;
+        for (uint32_t key : left[t]) {
+            if (key != 0) {
+                live.push_back(key);
+            }
+        }
+        EXPECT_EQ(expected, live) << "thread " << t;
+        EXPECT_EQ(sum, sums[t]) << "thread " << t;
+    }
+}
+
+} // namespace

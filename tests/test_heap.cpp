@@ -1,0 +1,96 @@
+#include "test_heap.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace testing_support {
+
+namespace {
+TestHeap *Current = nullptr;
+} // namespace
+
+TestHeap::TestHeap() {
+    MemGetHeap(&inner_);
+    Current = this;
+    const MemHeapMethods methods = {Alloc, ReAlloc, Free};
+    MemSetHeap(&methods);
+}
+
+TestHeap::~TestHeap() {
+    MemSetHeap(&inner_);
+    Current = nullptr;
+    // Blocks kept by a failed release are returned here so the process stays
+    // clean for the leak checker; the test has looked at Outstanding() already.
+    for (const auto &entry : live_) {
+        inner_.Free(entry.first);
+    }
+}
+
+void TestHeap::FailAt(uint64_t n, bool every) {
+    calls_ = 0;
+    failAt_ = n;
+    failEvery_ = every;
+}
+
+bool TestHeap::Fails() {
+    calls_++;
+    bool fail = failAt_ != 0 && (calls_ == failAt_ || (failEvery_ && calls_ > failAt_));
+    failures_ += fail ? 1 : 0;
+    return fail;
+}
+
+void *TestHeap::Alloc(uint32_t size) {
+    TestHeap &heap = *Current;
+    if (heap.Fails()) {
+        return nullptr;
+    }
+    void *block = heap.inner_.Alloc(size);
+    if (block != nullptr) {
+        heap.live_[block] = size;
+    }
+    return block;
+}
+
+void *TestHeap::ReAlloc(void *block, uint32_t newSize) {
+    TestHeap &heap = *Current;
+    if (heap.Fails()) {
+        return nullptr;
+    }
+    uint32_t oldSize = heap.live_.at(block);
+    void *moved;
+    if (heap.move_) {
+        moved = heap.inner_.Alloc(newSize);
+        if (moved == nullptr) {
+            return nullptr;
+        }
+        std::memcpy(moved, block, std::min(oldSize, newSize));
+        // Dirty the old block so that reading it after the move shows.
+        std::memset(block, 0xA5, oldSize);
+        heap.inner_.Free(block);
+    } else {
+        moved = heap.inner_.ReAlloc(block, newSize);
+        if (moved == nullptr) {
+            return nullptr;
+        }
+    }
+    heap.live_.erase(block);
+    heap.live_[moved] = newSize;
+    if (heap.onGrowth_) {
+        heap.onGrowth_(moved);
+    }
+    return moved;
+}
+
+int TestHeap::Free(void *block) {
+    TestHeap &heap = *Current;
+    if (heap.Fails()) {
+        return 0;
+    }
+    int result = heap.inner_.Free(block);
+    if (result && block != nullptr) {
+        heap.live_.erase(block);
+    }
+    return result;
+}
+
+} // namespace testing_support

@@ -1,0 +1,60 @@
+// A heap for tests: fails chosen calls, can move every growth, runs a hook
+// inside a growth and counts the blocks it has handed out. Free of GoogleTest
+// so that the fuzz target uses it too.
+#ifndef SLOT_LIST_TEST_HEAP_H
+#define SLOT_LIST_TEST_HEAP_H
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+
+#include "mem.h"
+
+namespace testing_support {
+
+// Puts itself behind the Mem* primitives for its lifetime, wrapping the heap
+// that was there. Only one may live at a time; not thread-safe.
+class TestHeap {
+  public:
+    TestHeap();
+    ~TestHeap();
+    TestHeap(const TestHeap &) = delete;
+    TestHeap &operator=(const TestHeap &) = delete;
+
+    // Fails call number n (1-based) counted from now; with every, also all
+    // calls after it. A failed Alloc or ReAlloc returns NULL, a failed Free
+    // returns 0; none of them touches any block.
+    void FailAt(uint64_t n, bool every = false);
+    void FailNone() { FailAt(0); }
+    // Makes each growth move the block (new address, old one dirtied and
+    // released).
+    void MoveOnGrowth(bool move) { move_ = move; }
+    // Runs hook with the grown block's address after each successful growth,
+    // before the growth returns to the list.
+    void OnGrowth(std::function<void(void *grown)> hook) { onGrowth_ = std::move(hook); }
+
+    uint64_t Calls() const { return calls_; }
+    uint64_t Failures() const { return failures_; }
+    // Blocks handed out and not released.
+    size_t Outstanding() const { return live_.size(); }
+
+  private:
+    static void *Alloc(uint32_t size);
+    static void *ReAlloc(void *block, uint32_t newSize);
+    static int Free(void *block);
+    bool Fails();
+
+    MemHeapMethods inner_{};
+    std::map<void *, uint32_t> live_;
+    std::function<void(void *)> onGrowth_;
+    uint64_t calls_ = 0;
+    uint64_t failures_ = 0;
+    uint64_t failAt_ = 0;
+    bool failEvery_ = false;
+    bool move_ = false;
+};
+
+} // namespace testing_support
+
+#endif // SLOT_LIST_TEST_HEAP_H
