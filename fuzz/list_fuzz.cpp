@@ -1,0 +1,316 @@
+// Differential fuzz target: decodes the input into a sequence of list calls
+// (create, insert, delete, find, traverse, destroy, refused arguments, heap
+// failures, moving growth), runs each on the list and on the reference model,
+// and stops the process at the first difference in a result, a header field,
+// a slot byte, the comparator or visitor calls, the heap calls or the blocks
+// outstanding.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model.h"
+#include "slot_list.h"
+#include "test_heap.h"
+
+using fuzz_model::Bytes;
+using fuzz_model::CompareCall;
+using fuzz_model::Equality;
+using fuzz_model::VisitCall;
+
+namespace {
+
+constexpr uint32_t HeaderSize = sizeof(ListBlock);
+constexpr size_t MaxSteps = 512;
+
+// Reads the input a byte at a time; zero once it runs out.
+class Reader {
+  public:
+    Reader(const uint8_t *data, size_t size) : data_(data), size_(size) {}
+    bool Done() const { return at_ >= size_; }
+    uint8_t Next() { return at_ < size_ ? data_[at_++] : 0; }
+
+  private:
+    const uint8_t *data_;
+    size_t size_;
+    size_t at_ = 0;
+};
+
+// What the callbacks see; they cannot be handed a context.
+struct Calls {
+    ListHandle *Handle = nullptr;
+    const void *Key = nullptr;
+    Equality Equal = Equality::FirstByte;
+    uint32_t ElementSize = 0;
+    std::vector<CompareCall> Compares;
+    std::vector<VisitCall> Visits;
+} Seen;
+
+uint32_t SlotIndex(const void *slot) {
+    const auto *slots = reinterpret_cast<const unsigned char *>(*Seen.Handle) + HeaderSize;
+    return static_cast<uint32_t>(
+        static_cast<size_t>(static_cast<const unsigned char *>(slot) - slots) / Seen.ElementSize);
+}
+
+int32_t Compare(const void *first, const void *second) {
+    bool keyFirst = first == Seen.Key;
+    Seen.Compares.push_back({keyFirst, SlotIndex(keyFirst ? second : first)});
+    const auto *a = static_cast<const unsigned char *>(first);
+    const auto *b = static_cast<const unsigned char *>(second);
+    if (Seen.Equal == Equality::FirstByte) {
+        return a[0] == b[0] ? 0 : 1;
+    }
+    return std::memcmp(a, b, Seen.ElementSize) == 0 ? 0 : 1;
+}
+
+void Visit(const void *element, uint32_t position, int isEnd) {
+    Seen.Visits.push_back({isEnd ? 0 : SlotIndex(element), position, isEnd});
+}
+
+[[noreturn]] void Diverged(size_t step, const char *op, const std::string &what) {
+    std::fprintf(stderr, "divergence at step %zu (%s): %s\n", step, op, what.c_str());
+    std::abort();
+}
+
+// An element drawn from two input bytes: a value and where it goes.
+Bytes Pattern(Reader &in, uint32_t size) {
+    uint8_t value = in.Next();
+    uint8_t shape = in.Next();
+    Bytes bytes(size, 0);
+    switch (shape % 4) {
+    case 0: // first byte only: equal to others by the first byte
+        bytes[0] = value;
+        break;
+    case 1: // last byte only: live although its first byte is zero
+        bytes[size - 1] = value;
+        break;
+    case 2:
+        std::fill(bytes.begin(), bytes.end(), value);
+        break;
+    default:
+        for (uint32_t i = 0; i < size; i++) {
+            bytes[i] = static_cast<uint8_t>(value + i * (shape | 1));
+        }
+    }
+    return bytes;
+}
+
+class Runner {
+  public:
+    void Step(Reader &in, size_t step);
+    void Finish(size_t step);
+
+  private:
+    void Check(size_t step, const char *op, int64_t result, int64_t expected);
+    uint32_t ElementSize() const { return model_.TheList() ? model_.TheList()->ElementSize : 1; }
+
+    testing_support::TestHeap heap_;
+    fuzz_model::Model model_{HeaderSize};
+    ListHandle handle_ = nullptr;
+    ListLock *lock_ = nullptr;
+};
+
+void Runner::Step(Reader &in, size_t step) {
+    Seen.Handle = &handle_;
+    Seen.Compares.clear();
+    Seen.Visits.clear();
+    model_.Compares.clear();
+    model_.Visits.clear();
+    int64_t result = 0;
+    int64_t expected = 0;
+    const char *op = "";
+    switch (in.Next() % 10) {
+    case 0: {
+        op = "create";
+        if (handle_ != nullptr) {
+            op = "destroy";
+            result = ListDestroy(&handle_) != 0;
+            expected = model_.Destroy();
+            break;
+        }
+        uint8_t sizes = in.Next();
+        uint32_t growBy = sizes % 5;
+        uint32_t elementSize = in.Next() % 17;
+        uint32_t holeLimit = in.Next() % 5;
+        Equality equal = sizes & 0x80 ? Equality::AllBytes : Equality::FirstByte;
+        if (sizes == 0x7F) { // a block of 2^32 bytes and more
+            growBy = 0x10000;
+            elementSize = 0x10000;
+        } else if (sizes == 0xFF) { // the header pushes the size past 2^32
+            growBy = 1;
+            elementSize = UINT32_MAX - HeaderSize / 2;
+        }
+        Seen.Equal = equal;
+        Seen.ElementSize = elementSize;
+        result = ListCreate(&handle_, Compare, Visit, growBy, elementSize, holeLimit);
+        expected = model_.Create(growBy, elementSize, holeLimit, equal);
+        lock_ = handle_ == nullptr ? nullptr : handle_->Lock;
+        break;
+    }
+    case 1: {
+        op = "insert bytes";
+        Bytes element(ElementSize());
+        for (unsigned char &byte : element) {
+            byte = in.Next();
+        }
+        result = ListInsert(&handle_, element.data());
+        expected = model_.Insert(element);
+        break;
+    }
+    case 2: {
+        op = "insert pattern";
+        Bytes element = Pattern(in, ElementSize());
+        result = ListInsert(&handle_, element.data());
+        expected = model_.Insert(element);
+        break;
+    }
+    case 3: {
+        op = "insert own slot";
+        uint8_t pick = in.Next();
+        if (handle_ == nullptr) {
+            break;
+        }
+        uint32_t index = pick % model_.TheList()->Capacity;
+        const auto *slot =
+            reinterpret_cast<unsigned char *>(handle_) + HeaderSize + size_t{index} * ElementSize();
+        result = ListInsert(&handle_, slot);
+        expected = model_.InsertOwnSlot(index);
+        break;
+    }
+    case 4: {
+        op = "delete";
+        Bytes key = Pattern(in, ElementSize());
+        Seen.Key = key.data();
+        result = ListDelete(&handle_, key.data());
+        expected = model_.Delete(key);
+        break;
+    }
+    case 5: {
+        op = "find";
+        Bytes key = Pattern(in, ElementSize());
+        Seen.Key = key.data();
+        void *found = ListFind(&handle_, key.data());
+        std::optional<uint32_t> modelFound = model_.Find(key);
+        result = found == nullptr ? -1 : SlotIndex(found);
+        expected = modelFound ? *modelFound : -1;
+        break;
+    }
+    case 6:
+        op = "traverse";
+        ListTraverse(&handle_);
+        model_.Traverse();
+        break;
+    case 7: {
+        op = "fail heap";
+        uint8_t how = in.Next();
+        uint64_t failAt = how % 4; // 0 lets every call through again
+        bool every = (how & 0x80) != 0;
+        heap_.FailAt(failAt, every);
+        model_.TheHeap().Arm(failAt, every);
+        break;
+    }
+    case 8:
+        op = "move on growth";
+        heap_.MoveOnGrowth(in.Next() & 1);
+        break;
+    default: {
+        op = "refused arguments";
+        Bytes key = Pattern(in, ElementSize());
+        ListHandle *none = nullptr;
+        ListHandle spare = nullptr;
+        result = ListInsert(none, key.data()) + ListInsert(&handle_, nullptr) +
+                 (ListFind(none, key.data()) != nullptr) +
+                 (ListFind(&handle_, nullptr) != nullptr) + ListDelete(none, key.data()) +
+                 ListDelete(&handle_, nullptr) + ListDestroy(none) +
+                 ListCreate(none, Compare, Visit, 1, 1, 0) +
+                 ListCreate(&spare, nullptr, Visit, 1, 1, 0) +
+                 ListCreate(&spare, Compare, nullptr, 1, 1, 0) + (spare != nullptr);
+        ListTraverse(none);
+        expected = 0;
+        break;
+    }
+    }
+    Check(step, op, result, expected);
+}
+
+void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected) {
+    auto fail = [&](const std::string &what) { Diverged(step, op, what); };
+    if (result != expected) {
+        fail("result " + std::to_string(result) + ", model " + std::to_string(expected));
+    }
+    if (Seen.Compares != model_.Compares) {
+        fail("comparator calls");
+    }
+    if (Seen.Visits != model_.Visits) {
+        fail("visitor calls");
+    }
+    const fuzz_model::Heap &heap = model_.TheHeap();
+    if (heap_.Calls() != heap.Calls) {
+        fail("heap calls " + std::to_string(heap_.Calls()) + ", model " +
+             std::to_string(heap.Calls));
+    }
+    if (heap_.Outstanding() != heap.Outstanding) {
+        fail("outstanding blocks " + std::to_string(heap_.Outstanding()) + ", model " +
+             std::to_string(heap.Outstanding));
+    }
+    const std::optional<fuzz_model::List> &list = model_.TheList();
+    if (!list) {
+        if (handle_ != nullptr) {
+            fail("a list the model does not have");
+        }
+        return;
+    }
+    if (handle_ == nullptr) {
+        fail("no list");
+    }
+    const ListBlock &block = *handle_;
+    auto *slots = reinterpret_cast<unsigned char *>(handle_) + HeaderSize;
+    const unsigned char *firstHole =
+        list->FirstHole ? slots + size_t{*list->FirstHole} * list->ElementSize : nullptr;
+    if (block.Compare != Compare || block.Visit != Visit || block.Lock != lock_) {
+        fail("callbacks or lock");
+    }
+    if (block.BlockSize != model_.BlockSize() || block.Count != list->Count ||
+        block.GrowBy != list->GrowBy || block.ElementSize != list->ElementSize ||
+        block.HoleCount != list->HoleCount || block.HoleLimit != list->HoleLimit ||
+        block.FirstHole != firstHole) {
+        fail("header: BlockSize " + std::to_string(block.BlockSize) + "/" +
+             std::to_string(model_.BlockSize()) + " Count " + std::to_string(block.Count) + "/" +
+             std::to_string(list->Count) + " HoleCount " + std::to_string(block.HoleCount) + "/" +
+             std::to_string(list->HoleCount));
+    }
+    if (std::memcmp(slots, list->Slots.data(), list->Slots.size()) != 0) {
+        fail("slot bytes");
+    }
+}
+
+void Runner::Finish(size_t step) {
+    heap_.FailNone();
+    model_.TheHeap().Arm(0, false);
+    if (handle_ != nullptr) {
+        Seen.Handle = &handle_;
+        int result = ListDestroy(&handle_) != 0;
+        Check(step, "final destroy", result, model_.Destroy());
+    }
+    if (heap_.Outstanding() != model_.TheHeap().Outstanding) {
+        Diverged(step, "end", "blocks left behind");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    Reader in(data, size);
+    Runner runner;
+    size_t step = 0;
+    for (; step < MaxSteps && !in.Done(); step++) {
+        runner.Step(in, step);
+    }
+    runner.Finish(step);
+    return 0;
+}

@@ -1,0 +1,200 @@
+#include "model.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fuzz_model {
+
+void Heap::Arm(uint64_t failAt, bool every) {
+    Calls = 0;
+    FailAt = failAt;
+    Every = every;
+}
+
+bool Heap::Fails() {
+    Calls++;
+    return FailAt != 0 && (Calls == FailAt || (Every && Calls > FailAt));
+}
+
+bool List::Empty(uint32_t index) {
+    const unsigned char *slot = Slot(index);
+    return std::all_of(slot, slot + ElementSize, [](unsigned char byte) { return byte == 0; });
+}
+
+bool List::Equals(const unsigned char *first, const unsigned char *second) const {
+    if (Equal == Equality::FirstByte) {
+        return first[0] == second[0];
+    }
+    return std::memcmp(first, second, ElementSize) == 0;
+}
+
+uint32_t Model::BlockSize() const {
+    return headerSize_ + list_->Capacity * list_->ElementSize;
+}
+
+int Model::Create(uint32_t growBy, uint32_t elementSize, uint32_t holeLimit, Equality equal) {
+    if (growBy == 0 || elementSize == 0) {
+        return 0;
+    }
+    uint64_t size = uint64_t{growBy} * elementSize + headerSize_;
+    if (size > UINT32_MAX) {
+        return 0;
+    }
+    // The block first, then the lock's storage; a lock that cannot be had
+    // gives the block back.
+    if (heap_.Fails()) {
+        return 0;
+    }
+    if (heap_.Fails()) {
+        if (heap_.Fails()) {
+            heap_.Outstanding++;
+        }
+        return 0;
+    }
+    heap_.Outstanding += 2;
+    List list;
+    list.GrowBy = growBy;
+    list.ElementSize = elementSize;
+    list.HoleLimit = holeLimit;
+    list.Capacity = growBy;
+    list.Equal = equal;
+    list.Slots.assign(size_t{growBy} * elementSize, 0);
+    list_ = std::move(list);
+    return 1;
+}
+
+int Model::Insert(const std::optional<Bytes> &element) {
+    if (!list_ || !element) {
+        return 0;
+    }
+    List &list = *list_;
+    const Bytes &bytes = *element;
+    if (std::all_of(bytes.begin(), bytes.end(), [](unsigned char byte) { return byte == 0; })) {
+        return 0;
+    }
+    uint64_t needed = (uint64_t{list.Count} + 1) * list.ElementSize + headerSize_;
+    if (needed > UINT32_MAX) {
+        return 0;
+    }
+    // Grow when the insert would fill the block's last slot.
+    if (needed >= BlockSize()) {
+        uint64_t grown = uint64_t{list.GrowBy} * list.ElementSize + BlockSize();
+        if (grown > UINT32_MAX || heap_.Fails()) {
+            return 0;
+        }
+        list.Capacity += list.GrowBy;
+        list.Slots.resize(size_t{list.Capacity} * list.ElementSize, 0);
+    }
+    std::memcpy(list.Slot(list.Count), bytes.data(), list.ElementSize);
+    list.Count++;
+    return 1;
+}
+
+int Model::InsertOwnSlot(uint32_t index) {
+    if (!list_) {
+        return 0;
+    }
+    // The copy is taken from the slot's bytes as they are before any growth.
+    const unsigned char *slot = list_->Slot(index);
+    return Insert(Bytes(slot, slot + list_->ElementSize));
+}
+
+int Model::Delete(const Bytes &key) {
+    if (!list_) {
+        return 0;
+    }
+    List &list = *list_;
+    for (uint32_t i = 0; i < list.Count; i++) {
+        if (list.Empty(i)) {
+            continue;
+        }
+        Compares.push_back({false, i});
+        if (!list.Equals(list.Slot(i), key.data())) {
+            continue;
+        }
+        std::memset(list.Slot(i), 0, list.ElementSize);
+        list.HoleCount++;
+        if (!list.FirstHole || i < *list.FirstHole) {
+            list.FirstHole = i;
+        }
+        if (list.HoleCount <= list.HoleLimit) {
+            return 1;
+        }
+        return Compact(*list.FirstHole);
+    }
+    return 0;
+}
+
+int Model::Compact(uint32_t start) {
+    List &list = *list_;
+    uint32_t k = start;
+    for (;;) {
+        if (k >= list.Count) {
+            return 0;
+        }
+        if (!list.Empty(k)) {
+            k++;
+            continue;
+        }
+        // Move slots k + 1 .. Count - 1 down by one; the top used slot is
+        // left all zero.
+        size_t length = size_t{list.Count - 1 - k} * list.ElementSize;
+        std::memmove(list.Slot(k), list.Slot(k + 1), length);
+        std::memset(list.Slot(list.Count - 1), 0, list.ElementSize);
+        list.Count--;
+        list.HoleCount--;
+        if (list.HoleCount == 0) {
+            list.FirstHole.reset();
+            return 1;
+        }
+    }
+}
+
+std::optional<uint32_t> Model::Find(const Bytes &key) {
+    if (!list_) {
+        return std::nullopt;
+    }
+    List &list = *list_;
+    std::optional<uint32_t> found;
+    for (uint32_t i = 0; i < list.Count; i++) {
+        if (list.Empty(i)) {
+            continue;
+        }
+        Compares.push_back({true, i});
+        if (list.Equals(key.data(), list.Slot(i))) {
+            found = i;
+        }
+    }
+    return found;
+}
+
+void Model::Traverse() {
+    if (!list_) {
+        return;
+    }
+    for (uint32_t i = 0; i < list_->Count; i++) {
+        if (!list_->Empty(i)) {
+            Visits.push_back({i, i + 1, 0});
+        }
+    }
+    Visits.push_back({0, 0, 1});
+}
+
+int Model::Destroy() {
+    if (!list_) {
+        return 0;
+    }
+    // The block first; if the heap refuses it the list is untouched.
+    if (heap_.Fails()) {
+        return 0;
+    }
+    list_.reset();
+    heap_.Outstanding--;
+    if (heap_.Fails()) {
+        return 0; // the lock's storage stays with the heap
+    }
+    heap_.Outstanding--;
+    return 1;
+}
+
+} // namespace fuzz_model

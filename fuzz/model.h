@@ -1,0 +1,98 @@
+// A reference model of the slot list, kept as plain vectors and indices and
+// following the list's documented step-by-step behaviour, including its heap
+// calls, so that a fuzz target can run the real list and the model side by
+// side and compare them after every step.
+#ifndef SLOT_LIST_FUZZ_MODEL_H
+#define SLOT_LIST_FUZZ_MODEL_H
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace fuzz_model {
+
+using Bytes = std::vector<unsigned char>;
+
+// Failure injection as the test heap does it: call failAt (1-based, counted
+// from Arm) fails, and with every, all calls after it too.
+struct Heap {
+    uint64_t Calls = 0;
+    uint64_t FailAt = 0;
+    bool Every = false;
+    // Blocks handed out and not taken back.
+    uint64_t Outstanding = 0;
+
+    void Arm(uint64_t failAt, bool every);
+    // Counts one call; true when it fails.
+    bool Fails();
+};
+
+// Which argument the comparator got the key in, and the slot it got.
+struct CompareCall {
+    bool KeyFirst;
+    uint32_t Slot;
+    bool operator==(const CompareCall &other) const {
+        return KeyFirst == other.KeyFirst && Slot == other.Slot;
+    }
+};
+
+// One visitor call; Slot is meaningless for the closing call.
+struct VisitCall {
+    uint32_t Slot;
+    uint32_t Position;
+    int IsEnd;
+    bool operator==(const VisitCall &other) const {
+        return Slot == other.Slot && Position == other.Position && IsEnd == other.IsEnd;
+    }
+};
+
+// How the fuzzed comparator tells elements apart: by their first byte only
+// (so that many elements are equal), or by all their bytes.
+enum class Equality { FirstByte, AllBytes };
+
+struct List {
+    uint32_t GrowBy = 0, ElementSize = 0, HoleLimit = 0;
+    uint32_t Capacity = 0, Count = 0, HoleCount = 0;
+    std::optional<uint32_t> FirstHole; // slot index
+    Equality Equal = Equality::FirstByte;
+    Bytes Slots; // Capacity * ElementSize bytes
+
+    unsigned char *Slot(uint32_t index) { return Slots.data() + size_t{index} * ElementSize; }
+    bool Empty(uint32_t index);
+    bool Equals(const unsigned char *first, const unsigned char *second) const;
+};
+
+// The model of one handle and the heap behind it.
+class Model {
+  public:
+    // headerSize: bytes in front of the slot area.
+    explicit Model(uint32_t headerSize) : headerSize_(headerSize) {}
+
+    int Create(uint32_t growBy, uint32_t elementSize, uint32_t holeLimit, Equality equal);
+    // element empty for a null element.
+    int Insert(const std::optional<Bytes> &element);
+    // Inserts a copy of the list's own slot index.
+    int InsertOwnSlot(uint32_t index);
+    int Delete(const Bytes &key);
+    // The slot index found, if any.
+    std::optional<uint32_t> Find(const Bytes &key);
+    void Traverse();
+    int Destroy();
+
+    Heap &TheHeap() { return heap_; }
+    const std::optional<List> &TheList() const { return list_; }
+    uint32_t BlockSize() const;
+    std::vector<CompareCall> Compares;
+    std::vector<VisitCall> Visits;
+
+  private:
+    int Compact(uint32_t start);
+
+    uint32_t headerSize_;
+    Heap heap_;
+    std::optional<List> list_;
+};
+
+} // namespace fuzz_model
+
+#endif // SLOT_LIST_FUZZ_MODEL_H
