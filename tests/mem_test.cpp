@@ -110,6 +110,18 @@ TEST_F(MoveClear, DisjointClearsTheWholeSource) {
     EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
 }
 
+TEST_F(MoveClear, DisjointUpwardClearsTheWholeSource) {
+    ASSERT_EQ(1, MemMoveClear(bytes + 8, bytes, 8));
+    const unsigned char expected[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
+}
+
+TEST_F(MoveClear, OntoItselfKeepsTheBytes) {
+    ASSERT_EQ(1, MemMoveClear(bytes, bytes, 16));
+    EXPECT_EQ(1, bytes[0]);
+    EXPECT_EQ(16, bytes[15]);
+}
+
 TEST_F(MoveClear, ZeroLengthDoesNothing) {
     TestHeap heap;
     EXPECT_EQ(1, MemMoveClear(bytes, bytes + 8, 0));
