@@ -211,7 +211,7 @@ void Runner::Step(Reader &in, size_t step) {
         uint64_t failAt = how % 4; // 0 lets every call through again
         bool every = (how & 0x80) != 0;
         heap_.FailAt(failAt, every);
-        model_.TheHeap().Arm(failAt, every);
+        model_.TheHeap().Plan.Arm(failAt, every);
         break;
     }
     case 8:
@@ -250,9 +250,9 @@ void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected
         fail("visitor calls");
     }
     const fuzz_model::Heap &heap = model_.TheHeap();
-    if (heap_.Calls() != heap.Calls) {
+    if (heap_.Calls() != heap.Plan.Calls) {
         fail("heap calls " + std::to_string(heap_.Calls()) + ", model " +
-             std::to_string(heap.Calls));
+             std::to_string(heap.Plan.Calls));
     }
     if (heap_.Outstanding() != heap.Outstanding) {
         fail("outstanding blocks " + std::to_string(heap_.Outstanding()) + ", model " +
@@ -291,7 +291,7 @@ void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected
 
 void Runner::Finish(size_t step) {
     heap_.FailNone();
-    model_.TheHeap().Arm(0, false);
+    model_.TheHeap().Plan.Arm(0, false);
     if (handle_ != nullptr) {
         Seen.Handle = &handle_;
         int result = ListDestroy(&handle_) != 0;

@@ -5,17 +5,6 @@
 
 namespace fuzz_model {
 
-void Heap::Arm(uint64_t failAt, bool every) {
-    Calls = 0;
-    FailAt = failAt;
-    Every = every;
-}
-
-bool Heap::Fails() {
-    Calls++;
-    return FailAt != 0 && (Calls == FailAt || (Every && Calls > FailAt));
-}
-
 bool List::Empty(uint32_t index) {
     const unsigned char *slot = Slot(index);
     return std::all_of(slot, slot + ElementSize, [](unsigned char byte) { return byte == 0; });

@@ -9,22 +9,18 @@
 #include <optional>
 #include <vector>
 
+#include "test_heap.h"
+
 namespace fuzz_model {
 
 using Bytes = std::vector<unsigned char>;
 
-// Failure injection as the test heap does it: call failAt (1-based, counted
-// from Arm) fails, and with every, all calls after it too.
+// The heap behind the model: which calls fail, as the test heap decides it,
+// and how many blocks are out.
 struct Heap {
-    uint64_t Calls = 0;
-    uint64_t FailAt = 0;
-    bool Every = false;
-    // Blocks handed out and not taken back.
+    testing_support::FailurePlan Plan;
     uint64_t Outstanding = 0;
-
-    void Arm(uint64_t failAt, bool every);
-    // Counts one call; true when it fails.
-    bool Fails();
+    bool Fails() { return Plan.Fails(); }
 };
 
 // Which argument the comparator got the key in, and the slot it got.

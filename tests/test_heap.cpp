@@ -26,22 +26,9 @@ TestHeap::~TestHeap() {
     }
 }
 
-void TestHeap::FailAt(uint64_t n, bool every) {
-    calls_ = 0;
-    failAt_ = n;
-    failEvery_ = every;
-}
-
-bool TestHeap::Fails() {
-    calls_++;
-    bool fail = failAt_ != 0 && (calls_ == failAt_ || (failEvery_ && calls_ > failAt_));
-    failures_ += fail ? 1 : 0;
-    return fail;
-}
-
 void *TestHeap::Alloc(uint32_t size) {
     TestHeap &heap = *Current;
-    if (heap.Fails()) {
+    if (heap.plan_.Fails()) {
         return nullptr;
     }
     void *block = heap.inner_.Alloc(size);
@@ -53,7 +40,7 @@ void *TestHeap::Alloc(uint32_t size) {
 
 void *TestHeap::ReAlloc(void *block, uint32_t newSize) {
     TestHeap &heap = *Current;
-    if (heap.Fails()) {
+    if (heap.plan_.Fails()) {
         return nullptr;
     }
     uint32_t oldSize = heap.live_.at(block);
@@ -83,7 +70,7 @@ void *TestHeap::ReAlloc(void *block, uint32_t newSize) {
 
 int TestHeap::Free(void *block) {
     TestHeap &heap = *Current;
-    if (heap.Fails()) {
+    if (heap.plan_.Fails()) {
         return 0;
     }
     int result = heap.inner_.Free(block);

@@ -13,6 +13,28 @@
 
 namespace testing_support {
 
+// Which heap calls fail: call FailAt (1-based, counted from Arm) and, with
+// Every, all calls after it. FailAt 0 fails none.
+struct FailurePlan {
+    uint64_t Calls = 0;
+    uint64_t FailAt = 0;
+    bool Every = false;
+    uint64_t Failures = 0; // since construction
+
+    void Arm(uint64_t failAt, bool every) {
+        Calls = 0;
+        FailAt = failAt;
+        Every = every;
+    }
+    // Counts one call; true when it is to fail.
+    bool Fails() {
+        Calls++;
+        bool fail = FailAt != 0 && (Calls == FailAt || (Every && Calls > FailAt));
+        Failures += fail ? 1 : 0;
+        return fail;
+    }
+};
+
 // Puts itself behind the Mem* primitives for its lifetime, wrapping the heap
 // that was there. Only one may live at a time; not thread-safe.
 class TestHeap {
@@ -25,7 +47,7 @@ class TestHeap {
     // Fails call number n (1-based) counted from now; with every, also all
     // calls after it. A failed Alloc or ReAlloc returns NULL, a failed Free
     // returns 0; none of them touches any block.
-    void FailAt(uint64_t n, bool every = false);
+    void FailAt(uint64_t n, bool every = false) { plan_.Arm(n, every); }
     void FailNone() { FailAt(0); }
     // Makes each growth move the block (new address, old one dirtied and
     // released).
@@ -34,8 +56,8 @@ class TestHeap {
     // before the growth returns to the list.
     void OnGrowth(std::function<void(void *grown)> hook) { onGrowth_ = std::move(hook); }
 
-    uint64_t Calls() const { return calls_; }
-    uint64_t Failures() const { return failures_; }
+    uint64_t Calls() const { return plan_.Calls; }
+    uint64_t Failures() const { return plan_.Failures; }
     // Blocks handed out and not released.
     size_t Outstanding() const { return live_.size(); }
 
@@ -43,15 +65,11 @@ class TestHeap {
     static void *Alloc(uint32_t size);
     static void *ReAlloc(void *block, uint32_t newSize);
     static int Free(void *block);
-    bool Fails();
 
     MemHeapMethods inner_{};
     std::map<void *, uint32_t> live_;
     std::function<void(void *)> onGrowth_;
-    uint64_t calls_ = 0;
-    uint64_t failures_ = 0;
-    uint64_t failAt_ = 0;
-    bool failEvery_ = false;
+    FailurePlan plan_;
     bool move_ = false;
 };
 
