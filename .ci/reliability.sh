@@ -46,4 +46,4 @@ mkdir -p build/fuzz/corpus
 # New inputs go to build/fuzz/corpus; the committed corpus is only read.
 ./build/fuzz/fuzz/slot_list_fuzz -max_total_time="${FUZZ_SECONDS}" -timeout=10 \
   -print_final_stats=1 build/fuzz/corpus fuzz/corpus 2>&1 |
-  grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added)|INITED|divergence|ERROR'
+  grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added|list fuzz)|INITED|divergence|ERROR'
