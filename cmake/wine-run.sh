@@ -4,13 +4,14 @@
 # use) and without Wine's debug chatter; the program's exit status is the
 # result. The emulator of the mingw64 preset.
 set -e
-WINEPREFIX=$1
+# Wine wants the prefix as an absolute path.
+mkdir -p "$1"
+WINEPREFIX=$(cd "$1" && pwd)
 shift
 WINEDEBUG=-all
 # Without these Wine offers to install Mono and Gecko into a new prefix.
 WINEDLLOVERRIDES=mscoree,mshtml=
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
-mkdir -p "$WINEPREFIX"
 # Wine's server and the services it starts with the first program would
 # inherit that program's output, and ctest would wait for them to exit. So
 # when no server runs yet, start one detached, staying 30 s after its last
