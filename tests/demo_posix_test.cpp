@@ -19,6 +19,7 @@
 #include "demo.h"
 #include "messages.h"
 #include "mem.h"
+#include "scenario_run.h"
 
 namespace {
 
@@ -166,15 +167,9 @@ int AcceptFree(void *) {
 }
 
 TEST(DemoRun, ReportsAFailedCreationWithTheSystemText) {
-    const MemHeapMethods refusing = {RefuseAlloc, RefuseReAlloc, AcceptFree};
-    MemSetHeap(&refusing);
-    ::testing::internal::CaptureStdout();
-    int status = RunScenario();
-    std::fflush(stdout);
-    std::string output = ::testing::internal::GetCapturedStdout();
-    MemSetHeap(nullptr);
-    EXPECT_EQ(1, status);
-    EXPECT_EQ(ToGbk("初始化链表失败, ") + std::strerror(ENOMEM) + "\r\n", output);
+    ScenarioRun run = RunScenarioWithHeap({RefuseAlloc, RefuseReAlloc, AcceptFree});
+    EXPECT_EQ(1, run.Status);
+    EXPECT_EQ(ToGbk("初始化链表失败, ") + std::strerror(ENOMEM) + "\r\n", run.Output);
 }
 
 TEST(FormatLastError, KeepsTheSystemTextForTheLastError) {

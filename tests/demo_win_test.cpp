@@ -7,11 +7,9 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
-#include "demo.h"
-#include "mem.h"
+#include "scenario_run.h"
 
 namespace {
 
@@ -45,19 +43,13 @@ std::string SystemText(DWORD code) {
 }
 
 TEST(DemoRun, ReportsAFailedCreationWithTheSystemText) {
-    const MemHeapMethods oversized = {OversizedAlloc, OversizedReAlloc, ProcessHeapFree};
-    MemSetHeap(&oversized);
     SetLastError(ERROR_SUCCESS);
-    ::testing::internal::CaptureStdout();
-    int status = RunScenario();
-    std::fflush(stdout);
-    std::string output = ::testing::internal::GetCapturedStdout();
-    MemSetHeap(nullptr);
-    EXPECT_EQ(1, status);
+    ScenarioRun run = RunScenarioWithHeap({OversizedAlloc, OversizedReAlloc, ProcessHeapFree});
+    EXPECT_EQ(1, run.Status);
     ASSERT_NE(DWORD{ERROR_SUCCESS}, HeapError);
     std::string text = SystemText(HeapError);
     ASSERT_FALSE(text.empty()) << HeapError;
-    EXPECT_EQ(CreateFailed + text + "\r\n", output);
+    EXPECT_EQ(CreateFailed + text + "\r\n", run.Output);
 }
 
 } // namespace
