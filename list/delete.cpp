@@ -8,14 +8,10 @@ namespace {
 
 // The first live slot the comparator calls equal to key, or NULL.
 unsigned char *FirstMatch(ListBlock *block, const void *key) {
-    for (uint32_t i = 0; i < block->Count; i++) {
-        unsigned char *slot = ListSlot(block, i);
-        // A hole is never compared: matching one would count it twice.
-        if (!ListBytesAreZero(slot, block->ElementSize) && block->Compare(slot, key) == 0) {
-            return slot;
-        }
-    }
-    return nullptr;
+    const ListCompareProc compare = block->Compare;
+    // A hole is never compared: matching one would count it twice.
+    return ListEachLive(
+        block, [compare, key](unsigned char *slot, uint32_t) { return compare(slot, key) == 0; });
 }
 
 // The body of ListDelete, run under the lock.

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "slot_list.h"
 
@@ -28,8 +29,54 @@ inline uint32_t ListSlotIndex(ListBlock *block, const unsigned char *slot) {
                                  block->ElementSize);
 }
 
+// How many of the length bytes at bytes are zero before the first non-zero
+// one: length when all of them are zero.
+size_t ListZeroPrefix(const unsigned char *bytes, size_t length);
+
+// 0 when the first word of a slot of size bytes already shows it is live; 1
+// when the slot may be empty (or is shorter than a word) and needs the full scan.
+inline int ListMayBeEmpty(const unsigned char *slot, uint32_t size) {
+    if (size < sizeof(uint64_t)) {
+        return 1;
+    }
+    uint64_t head;
+    memcpy(&head, slot, sizeof head);
+    return head == 0;
+}
+
 // 1 when all size bytes at bytes are zero, which is what makes a slot empty.
-int ListBytesAreZero(const unsigned char *bytes, uint32_t size);
+inline int ListBytesAreZero(const unsigned char *bytes, uint32_t size) {
+    // A live element nearly always shows a non-zero byte in its first word.
+    return ListMayBeEmpty(bytes, size) && ListZeroPrefix(bytes, size) == size;
+}
+
+// How many of the slots slots of size bytes from slot up are empty before the
+// first live one. A run of holes is read as one zero scan, not slot by slot.
+uint32_t ListEmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size);
+
+// Calls visit(slot, index) for each live slot in slot order until it returns
+// true, and returns that slot, or NULL when it never does. Count and
+// ElementSize are read once: a callback run from here may not change the list.
+template <class Visit>
+unsigned char *ListEachLive(ListBlock *block, Visit visit) {
+    const uint32_t count = block->Count;
+    const uint32_t size = block->ElementSize;
+    unsigned char *slot = ListSlot(block, 0);
+    for (uint32_t i = 0; i < count; i++, slot += size) {
+        if (ListMayBeEmpty(slot, size)) {
+            uint32_t run = ListEmptyRun(slot, count - i, size);
+            i += run;
+            slot += static_cast<size_t>(run) * size;
+            if (i == count) {
+                break;
+            }
+        }
+        if (visit(slot, i)) {
+            return slot;
+        }
+    }
+    return nullptr;
+}
 
 // The block a handle designates, or NULL when the handle cannot be used.
 inline ListBlock *ListBlockOf(ListHandle *handle) {

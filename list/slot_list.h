@@ -23,6 +23,8 @@
 
 #include <stdint.h>
 
+#include "slot_list_export.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -63,8 +65,8 @@ typedef ListBlock *ListHandle;
  * or elementSize is 0, when the block size does not fit in 32 bits, or when
  * the block or the lock cannot be had. holeLimit may be 0.
  */
-int ListCreate(ListHandle *handleOut, ListCompareProc compare, ListVisitProc visit, uint32_t growBy,
-               uint32_t elementSize, uint32_t holeLimit);
+SLOT_LIST_API int ListCreate(ListHandle *handleOut, ListCompareProc compare, ListVisitProc visit,
+                             uint32_t growBy, uint32_t elementSize, uint32_t holeLimit);
 
 /*
  * Appends a copy of the ElementSize bytes at element after the last used slot,
@@ -77,7 +79,7 @@ int ListCreate(ListHandle *handleOut, ListCompareProc compare, ListVisitProc vis
  * all zero (it could not be told from a hole), when a size does not fit in
  * 32 bits, or when the block cannot be grown.
  */
-int ListInsert(ListHandle *handle, const void *element);
+SLOT_LIST_API int ListInsert(ListHandle *handle, const void *element);
 
 /*
  * Calls the visitor for every live element in slot order with its position,
@@ -87,7 +89,7 @@ int ListInsert(ListHandle *handle, const void *element);
  *
  * Does nothing when handle or *handle is NULL.
  */
-void ListTraverse(ListHandle *handle);
+SLOT_LIST_API void ListTraverse(ListHandle *handle);
 
 /*
  * Compares the key (first) with every live slot (second) in slot order.
@@ -97,7 +99,7 @@ void ListTraverse(ListHandle *handle);
  * growth, compaction or ListDestroy. Takes no lock: safe only while no other
  * thread changes the list.
  */
-void *ListFind(ListHandle *handle, const void *key);
+SLOT_LIST_API void *ListFind(ListHandle *handle, const void *key);
 
 /*
  * Clears the first live slot that the comparator calls equal to the key (slot
@@ -113,7 +115,7 @@ void *ListFind(ListHandle *handle, const void *key);
  * then 0: the deletion stands, the empty slots found are removed, and the
  * holes still counted stay so.
  */
-int ListDelete(ListHandle *handle, const void *key);
+SLOT_LIST_API int ListDelete(ListHandle *handle, const void *key);
 
 /*
  * Releases the list: its block and its lock. Takes no lock; no other operation
@@ -125,7 +127,7 @@ int ListDelete(ListHandle *handle, const void *key);
  * lock's storage could not be, the result is 0 too and *handle is NULL: the
  * list is gone.
  */
-int ListDestroy(ListHandle *handle);
+SLOT_LIST_API int ListDestroy(ListHandle *handle);
 
 #ifdef __cplusplus
 }

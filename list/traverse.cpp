@@ -9,13 +9,12 @@ void ListTraverse(ListHandle *handle) {
         return;
     }
     PlatLockEnter(block->Lock);
-    for (uint32_t i = 0; i < block->Count; i++) {
-        const unsigned char *slot = ListSlot(block, i);
-        if (!ListBytesAreZero(slot, block->ElementSize)) {
-            block->Visit(slot, i + 1, 0);
-        }
-    }
-    block->Visit(nullptr, 0, 1);
+    const ListVisitProc visit = block->Visit;
+    ListEachLive(block, [visit](const unsigned char *slot, uint32_t index) {
+        visit(slot, index + 1, 0);
+        return false;
+    });
+    visit(nullptr, 0, 1);
     PlatLockLeave(block->Lock);
 }
 
@@ -24,13 +23,14 @@ void *ListFind(ListHandle *handle, const void *key) {
     if (block == nullptr || key == nullptr) {
         return nullptr;
     }
+    const ListCompareProc compare = block->Compare;
     void *found = nullptr;
-    for (uint32_t i = 0; i < block->Count; i++) {
-        unsigned char *slot = ListSlot(block, i);
-        // The last match wins, so the walk goes on past a hit.
-        if (!ListBytesAreZero(slot, block->ElementSize) && block->Compare(key, slot) == 0) {
+    // The last match wins, so the walk goes on past a hit.
+    ListEachLive(block, [compare, key, &found](unsigned char *slot, uint32_t) {
+        if (compare(key, slot) == 0) {
             found = slot;
         }
-    }
+        return false;
+    });
     return found;
 }

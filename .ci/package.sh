@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The library as its users get it: installed into a temporary prefix, static
+# and shared, then consumed by a C99 program through pkg-config and by a C++
+# program through find_package; the source tree consumed with
+# add_subdirectory; and the tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends \
+  cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev \
+  pkg-config binutils >/dev/null
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+for kind in static shared; do
+  echo "== $kind library"
+  build=build/package-$kind
+  prefix=$work/prefix-$kind
+  rm -rf "$build"
+  if [ "$kind" = shared ]; then shared=ON; else shared=OFF; fi
+  # The shared build also runs the test suite: the C tests link a static
+  # build of their own, the C++ tests the shared library.
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSLOT_LIST_WERROR=ON \
+    -DBUILD_SHARED_LIBS=$shared -DSLOT_LIST_TEST=$shared
+  cmake --build "$build" -j2
+  if [ "$kind" = shared ]; then
+    ctest --test-dir "$build" -j2 --output-on-failure
+  fi
+  cmake --install "$build" --prefix "$prefix"
+
+  for header in slot_list.h slot_list_export.h slot_list.hpp; do
+    test -f "$prefix/include/slot_list/$header"
+  done
+  test -f "$(find "$prefix" -name SlotListConfigVersion.cmake)"
+  pcfile=$(find "$prefix" -name slot_list.pc)
+  libdir=$(dirname "$(dirname "$pcfile")")
+
+  if [ "$kind" = shared ]; then
+    exported=$(nm -D --defined-only "$libdir/libslot_list.so" | awk '{print $3}' | sort | tr '\n' ' ')
+    expected="ListCreate ListDelete ListDestroy ListFind ListInsert ListTraverse "
+    if [ "$exported" != "$expected" ]; then
+      echo "shared library exports: $exported; expected: $expected" >&2
+      exit 1
+    fi
+  fi
+
+  PKG_CONFIG_PATH=$(dirname "$pcfile") cc -std=c99 -pedantic -Wall -Wextra -Werror \
+    tests/consumer/c/main.c \
+    $(PKG_CONFIG_PATH=$(dirname "$pcfile") pkg-config --cflags --libs slot_list) \
+    -o "$work/c-consumer-$kind"
+  LD_LIBRARY_PATH=$libdir "$work/c-consumer-$kind"
+
+  cmake -S tests/consumer/cpp -B "$work/cpp-$kind" -G Ninja -DCMAKE_PREFIX_PATH="$prefix"
+  cmake --build "$work/cpp-$kind"
+  "$work/cpp-$kind/consumer"
+done
+
+echo "== add_subdirectory"
+cmake -S tests/consumer/cpp -B "$work/subdir" -G Ninja -DSLOT_LIST_SOURCE_DIR="$PWD"
+if ninja -C "$work/subdir" -t targets all | grep -q slot_list_tests; then
+  echo "tests are built for a project that pulls slot list in" >&2
+  exit 1
+fi
+cmake --build "$work/subdir"
+"$work/subdir/consumer"
+
+echo "== ThreadSanitizer"
+cmake --workflow --preset tsan

@@ -1,0 +1,16 @@
+# GoogleTest built with the project, for cross builds where no GTest package
+# exists for the target: from the sources Debian's libgtest-dev installs.
+set(SLOT_LIST_GTEST_SOURCE_DIR /usr/src/googletest
+    CACHE PATH "GoogleTest sources to build when cross-compiling")
+
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+# GoogleTest has its own Windows threading; keep winpthread out of it.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+add_subdirectory(${SLOT_LIST_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL
+                 SYSTEM)
+
+if(NOT TARGET GTest::gtest)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+endif()

@@ -1,0 +1,30 @@
+// platform.h - what the demonstration needs from the operating system: the
+// text of the last system error, console output, the final key-press wait and
+// string routines. One implementation per platform, chosen by the build.
+#ifndef SLOT_LIST_DEMO_PLATFORM_H
+#define SLOT_LIST_DEMO_PLATFORM_H
+
+#include <cstddef>
+#include <cstdint>
+
+// Copies the message text for the calling thread's last system error into
+// buffer (size bytes, terminated). Returns 1, or 0 with buffer untouched when
+// no text can be had.
+int DemoLastErrorText(char *buffer, uint32_t size);
+
+// Writes GBK bytes to standard output. A terminal whose encoding is not
+// GBK-compatible gets them converted so that they read correctly; a file or
+// pipe gets them unchanged.
+void DemoWrite(const char *bytes, size_t length);
+
+// Waits for one key press after showing the platform's prompt. Returns at once
+// when standard input is closed or at its end.
+void DemoWaitForKey();
+
+// Compares two zero-terminated strings: 0 when equal.
+int32_t DemoCompareStrings(const char *first, const char *second);
+
+// Copies a zero-terminated string, terminator included.
+void DemoCopyString(char *destination, const char *source);
+
+#endif // SLOT_LIST_DEMO_PLATFORM_H

@@ -1,0 +1,126 @@
+// The demonstration's platform pieces on POSIX: errno texts, iconv for
+// terminals that are not GBK, and a one-key wait in place of "pause".
+
+#include "platform.h"
+
+#include <errno.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <string.h>
+#include <strings.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "messages.h"
+
+namespace {
+
+// strerror_r is the GNU variant (returning the text) or the XSI one (filling
+// the buffer); either is thread-safe.
+[[maybe_unused]] const char *ErrorTextOf(const char *, char *gnu) {
+    return gnu;
+}
+[[maybe_unused]] const char *ErrorTextOf(const char *scratch, int xsi) {
+    return xsi == 0 ? scratch : nullptr;
+}
+
+bool IsGbkCompatible(const char *codeset) {
+    static const char *const names[] = {"GBK", "GB18030", "GB2312", "CP936", "EUC-CN"};
+    for (const char *name : names) {
+        if (strcasecmp(codeset, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The converter from GBK to the terminal's codeset, or (iconv_t)-1 when the
+// bytes go out as they are.
+iconv_t TerminalConverter() {
+    static const iconv_t converter = [] {
+        if (!isatty(STDOUT_FILENO) || setlocale(LC_CTYPE, "") == nullptr) {
+            return reinterpret_cast<iconv_t>(-1);
+        }
+        const char *codeset = nl_langinfo(CODESET);
+        // An unknown or plain-ASCII locale says nothing of the terminal, so
+        // the bytes are left as they are.
+        if (codeset == nullptr || *codeset == '\0' || IsGbkCompatible(codeset) ||
+            strcmp(codeset, "ANSI_X3.4-1968") == 0) {
+            return reinterpret_cast<iconv_t>(-1);
+        }
+        return iconv_open(codeset, "GBK");
+    }();
+    return converter;
+}
+
+void WriteRaw(const char *bytes, size_t length) {
+    fwrite(bytes, 1, length, stdout);
+}
+
+} // namespace
+
+int DemoLastErrorText(char *buffer, uint32_t size) {
+    int code = errno;
+    char scratch[1024] = "";
+    const char *text = ErrorTextOf(scratch, strerror_r(code, scratch, sizeof scratch));
+    if (text == nullptr || size == 0) {
+        return 0;
+    }
+    snprintf(buffer, size, "%s", text);
+    return 1;
+}
+
+void DemoWrite(const char *bytes, size_t length) {
+    iconv_t converter = TerminalConverter();
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        WriteRaw(bytes, length);
+        return;
+    }
+    // GBK takes at most two bytes a character; UTF-8 at most three for them.
+    std::vector<char> converted(length * 2 + 16);
+    char *in = const_cast<char *>(bytes);
+    size_t inLeft = length;
+    char *out = converted.data();
+    size_t outLeft = converted.size();
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
+        WriteRaw(bytes, length); // better the bytes as they are than nothing
+        return;
+    }
+    WriteRaw(converted.data(), converted.size() - outLeft);
+}
+
+void DemoWaitForKey() {
+    DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
+    fflush(stdout);
+    char key;
+    termios saved;
+    if (tcgetattr(STDIN_FILENO, &saved) == 0) {
+        // One key, without waiting for Enter and without echoing it.
+        termios raw = saved;
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+        }
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    } else {
+        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+        }
+    }
+    DemoWrite(MsgLineBreak, sizeof MsgLineBreak - 1);
+    fflush(stdout);
+}
+
+int32_t DemoCompareStrings(const char *first, const char *second) {
+    return strcmp(first, second);
+}
+
+void DemoCopyString(char *destination, const char *source) {
+    strcpy(destination, source);
+}

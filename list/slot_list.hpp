@@ -1,0 +1,294 @@
+// slot_list.hpp - the C++17 interface to the slot list, over the C functions of
+// slot_list.h.
+//
+// slot_list::List<T> owns one list of elements of type T (sizeof(T) bytes per
+// slot); slot_list::SharedList<T> is the same list behind a mutex of its own,
+// for use from several threads at once. Neither throws: creation returns
+// std::optional, and every other failure is a result.
+//
+// An element whose bytes are all zero cannot be told from a hole, so insert
+// refuses it: give T a field that is never zero in a live element.
+#ifndef SLOT_LIST_HPP
+#define SLOT_LIST_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+#include "slot_list.h"
+
+namespace slot_list {
+
+// The default equality: two elements are equal when all their bytes are.
+template <typename T>
+struct BytewiseEqual {
+    bool operator()(const T &first, const T &second) const noexcept {
+        return std::memcmp(&first, &second, sizeof(T)) == 0;
+    }
+};
+
+namespace detail {
+
+// Address of slot index of block; the slots follow the header.
+inline const unsigned char *Slot(const ListBlock *block, uint32_t index) {
+    return reinterpret_cast<const unsigned char *>(block) + sizeof(ListBlock) +
+           static_cast<std::size_t>(index) * block->ElementSize;
+}
+
+// The list's rule for a hole: every byte of the slot is zero.
+inline bool IsHole(const unsigned char *slot, std::size_t size) {
+    for (std::size_t i = 0; i < size; i++) {
+        if (slot[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace detail
+
+// A list of elements of type T, compared with Equal. Equal is a stateless
+// function object type: Equal{}(a, b) returns true when a and b are equal and
+// must not throw. Not safe for concurrent use; see SharedList.
+template <typename T, typename Equal = BytewiseEqual<T>>
+class List {
+    static_assert(std::is_trivially_copyable_v<T>, "the list copies elements as raw bytes");
+    static_assert(sizeof(T) <= UINT32_MAX, "element sizes are 32-bit");
+    static_assert(sizeof(ListBlock) % alignof(T) == 0,
+                  "slots start right after the header and would be misaligned for T");
+    static_assert(std::is_default_constructible_v<Equal> &&
+                      std::is_invocable_r_v<bool, const Equal &, const T &, const T &>,
+                  "Equal must be a default-constructible bool(const T &, const T &)");
+
+  public:
+    // Walks the live elements in slot order, skipping holes. Any insert or
+    // erase invalidates every iterator and element reference.
+    class const_iterator {
+      public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = T;
+        using difference_type = std::ptrdiff_t;
+        using pointer = const T *;
+        using reference = const T &;
+
+        const_iterator() = default;
+
+        reference operator*() const {
+            return *reinterpret_cast<const T *>(detail::Slot(block_, index_));
+        }
+        pointer operator->() const { return &**this; }
+        const_iterator &operator++() {
+            index_++;
+            SkipHoles();
+            return *this;
+        }
+        const_iterator operator++(int) {
+            const_iterator before = *this;
+            ++*this;
+            return before;
+        }
+        friend bool operator==(const const_iterator &a, const const_iterator &b) {
+            return a.block_ == b.block_ && a.index_ == b.index_;
+        }
+        friend bool operator!=(const const_iterator &a, const const_iterator &b) {
+            return !(a == b);
+        }
+
+      private:
+        friend class List;
+        const_iterator(const ListBlock *block, uint32_t index) : block_(block), index_(index) {
+            SkipHoles();
+        }
+        void SkipHoles() {
+            while (block_ != nullptr && index_ < block_->Count &&
+                   detail::IsHole(detail::Slot(block_, index_), sizeof(T))) {
+                index_++;
+            }
+        }
+
+        const ListBlock *block_ = nullptr;
+        uint32_t index_ = 0;
+    };
+    using iterator = const_iterator;
+    using value_type = T;
+
+    // Creates an empty list with room for growBy elements; it grows by growBy
+    // slots whenever an insert would fill its last slot, and an erase compacts
+    // it once more than holeLimit holes have piled up. Returns std::nullopt,
+    // having allocated nothing, when growBy is 0, when the block size does not
+    // fit in 32 bits or when memory runs out.
+    static std::optional<List> create(uint32_t growBy, uint32_t holeLimit = 0) noexcept {
+        ListHandle handle = nullptr;
+        if (!ListCreate(&handle, Compare, Visit, growBy, static_cast<uint32_t>(sizeof(T)),
+                        holeLimit)) {
+            return std::nullopt;
+        }
+        return List(handle);
+    }
+
+    // A moved-from list is empty and refuses inserts.
+    List(List &&other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    List &operator=(List &&other) noexcept {
+        if (this != &other) {
+            Release();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    List(const List &) = delete;
+    List &operator=(const List &) = delete;
+    ~List() { Release(); }
+
+    // Appends a copy of element (which may be one of the list's own). Returns
+    // false, with the list unchanged, when element is all zero bytes, when the
+    // block cannot grow or when the list was moved from.
+    bool insert(const T &element) noexcept { return ListInsert(&handle_, &element) != 0; }
+
+    // Turns the first element equal to key into a hole, compacting when the
+    // holes exceed the limit. Returns false, with the list unchanged, when no
+    // element is equal to key.
+    bool erase(const T &key) noexcept { return ListDelete(&handle_, &key) != 0; }
+
+    // The last element equal to key, or nullptr when there is none. The
+    // pointer is valid until the next insert or erase.
+    const T *find(const T &key) const noexcept {
+        // ListFind neither writes the handle nor changes the block.
+        return static_cast<const T *>(ListFind(const_cast<ListHandle *>(&handle_), &key));
+    }
+
+    // Live elements.
+    std::size_t size() const noexcept {
+        return handle_ == nullptr ? 0 : handle_->Count - handle_->HoleCount;
+    }
+    // Holes left by erase since the last compaction.
+    std::size_t holes() const noexcept { return handle_ == nullptr ? 0 : handle_->HoleCount; }
+    // Slots in the block, used or not; the last one is never filled.
+    std::size_t capacity() const noexcept {
+        return handle_ == nullptr ? 0 : (handle_->BlockSize - sizeof(ListBlock)) / sizeof(T);
+    }
+
+    const_iterator begin() const noexcept { return const_iterator(handle_, 0); }
+    const_iterator end() const noexcept {
+        return const_iterator(handle_, handle_ == nullptr ? 0 : handle_->Count);
+    }
+
+    // Calls visit(element) for every live element in slot order. visit must
+    // not insert into or erase from this list.
+    template <typename Visitor>
+    void for_each(Visitor &&visit) const {
+        for (const T &element : *this) {
+            visit(element);
+        }
+    }
+
+  private:
+    explicit List(ListHandle handle) noexcept : handle_(handle) {}
+
+    void Release() noexcept {
+        // A block the heap refuses to take back is given up: a destructor has
+        // no way to report it.
+        if (handle_ != nullptr) {
+            ListDestroy(&handle_);
+            handle_ = nullptr;
+        }
+    }
+
+    static int32_t Compare(const void *first, const void *second) noexcept {
+        return Equal{}(*static_cast<const T *>(first), *static_cast<const T *>(second)) ? 0 : 1;
+    }
+    // Iteration walks the block itself; the C list only insists on a visitor.
+    static void Visit(const void *, uint32_t, int) noexcept {}
+
+    ListHandle handle_ = nullptr;
+};
+
+// List<T, Equal> behind a mutex of its own, safe to use from several threads at
+// once. The mutex lives beside the handle, outside the block that growth
+// moves, and every operation takes it before it reads the handle.
+//
+// Differences from List: find returns a copy, since a slot address would not
+// outlive the lock, and iteration is for_each, whose callback runs under the
+// lock and must not call this list (the mutex is not recursive).
+template <typename T, typename Equal = BytewiseEqual<T>>
+class SharedList {
+  public:
+    using value_type = T;
+
+    // As List::create.
+    static std::optional<SharedList> create(uint32_t growBy, uint32_t holeLimit = 0) noexcept {
+        std::optional<List<T, Equal>> list = List<T, Equal>::create(growBy, holeLimit);
+        if (!list) {
+            return std::nullopt;
+        }
+        return SharedList(std::move(*list));
+    }
+
+    // Moving takes the source's lock; each object keeps its own mutex.
+    SharedList(SharedList &&other) noexcept : list_(other.Take()) {}
+    SharedList &operator=(SharedList &&other) noexcept {
+        if (this != &other) {
+            std::scoped_lock lock(mutex_, other.mutex_);
+            list_ = std::move(other.list_);
+        }
+        return *this;
+    }
+    SharedList(const SharedList &) = delete;
+    SharedList &operator=(const SharedList &) = delete;
+    ~SharedList() = default;
+
+    // As List::insert.
+    bool insert(const T &element) noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.insert(element);
+    }
+    // As List::erase.
+    bool erase(const T &key) noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.erase(key);
+    }
+    // A copy of the last element equal to key, or std::nullopt.
+    std::optional<T> find(const T &key) const noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const T *found = list_.find(key);
+        return found == nullptr ? std::nullopt : std::optional<T>(*found);
+    }
+    std::size_t size() const noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.size();
+    }
+    std::size_t holes() const noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.holes();
+    }
+    std::size_t capacity() const noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.capacity();
+    }
+    // Calls visit(element) for every live element in slot order, holding the
+    // lock throughout.
+    template <typename Visitor>
+    void for_each(Visitor &&visit) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        list_.for_each(std::forward<Visitor>(visit));
+    }
+
+  private:
+    explicit SharedList(List<T, Equal> &&list) noexcept : list_(std::move(list)) {}
+
+    List<T, Equal> Take() noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::move(list_);
+    }
+
+    mutable std::mutex mutex_;
+    List<T, Equal> list_;
+};
+
+} // namespace slot_list
+
+#endif // SLOT_LIST_HPP

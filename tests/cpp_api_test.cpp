@@ -1,0 +1,191 @@
+// The C++ interface: List and SharedList through one typed suite, the default
+// bytewise equality, and SharedList under eight threads at once.
+
+#include "slot_list.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Item {
+    uint32_t key;
+    uint32_t value;
+};
+
+struct SameKey {
+    bool operator()(const Item &a, const Item &b) const noexcept { return a.key == b.key; }
+};
+
+using Pairs = std::vector<std::pair<uint32_t, uint32_t>>;
+
+template <typename L>
+Pairs Contents(const L &list) {
+    Pairs pairs;
+    list.for_each([&](const Item &item) { pairs.emplace_back(item.key, item.value); });
+    return pairs;
+}
+
+template <typename L>
+class ListTest : public testing::Test {};
+using ListTypes =
+    testing::Types<slot_list::List<Item, SameKey>, slot_list::SharedList<Item, SameKey>>;
+// The empty argument keeps Clang's -Wgnu-zero-variadic-macro-arguments quiet.
+TYPED_TEST_SUITE(ListTest, ListTypes, );
+
+TYPED_TEST(ListTest, CreationFailsWithoutThrowing) {
+    EXPECT_FALSE(TypeParam::create(0, 1));
+    // growBy * sizeof(Item) does not fit in 32 bits.
+    EXPECT_FALSE(TypeParam::create(UINT32_MAX, 1));
+    EXPECT_TRUE(TypeParam::create(1, 0));
+}
+
+TYPED_TEST(ListTest, InsertEraseFindKeepCountsAndSlotOrder) {
+    auto list = TypeParam::create(2, 1);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(2u, list->capacity());
+    for (uint32_t key : {1, 2, 3}) {
+        ASSERT_TRUE(list->insert({key, key * 10}));
+    }
+    // The second insert would have filled the last slot, so the block grew.
+    EXPECT_EQ(4u, list->capacity());
+    EXPECT_EQ(3u, list->size());
+
+    EXPECT_TRUE(list->erase({1, 0}));
+    EXPECT_FALSE(list->erase({9, 0}));
+    EXPECT_EQ(2u, list->size());
+    EXPECT_EQ(1u, list->holes());
+    EXPECT_EQ((Pairs{{2, 20}, {3, 30}}), Contents(*list));
+    EXPECT_FALSE(list->find({1, 0}));
+
+    // A second hole exceeds the limit of 1 and compacts.
+    EXPECT_TRUE(list->erase({3, 0}));
+    EXPECT_EQ(0u, list->holes());
+    EXPECT_EQ((Pairs{{2, 20}}), Contents(*list));
+    auto found = list->find({2, 0});
+    ASSERT_TRUE(found);
+    EXPECT_EQ(20u, (*found).value);
+}
+
+TYPED_TEST(ListTest, FindTakesLastEqualEraseTakesFirst) {
+    auto list = TypeParam::create(4, 4);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(list->insert({5, 1}));
+    ASSERT_TRUE(list->insert({5, 2}));
+    EXPECT_EQ(2u, (*list->find({5, 0})).value);
+    EXPECT_TRUE(list->erase({5, 0}));
+    EXPECT_EQ((Pairs{{5, 2}}), Contents(*list));
+}
+
+TYPED_TEST(ListTest, AllZeroElementIsRefusedAndChangesNothing) {
+    auto list = TypeParam::create(1, 0);
+    ASSERT_TRUE(list);
+    EXPECT_FALSE(list->insert({0, 0}));
+    EXPECT_EQ(0u, list->size());
+    EXPECT_EQ(1u, list->capacity());
+    EXPECT_TRUE(list->insert({0, 1}));
+}
+
+TYPED_TEST(ListTest, MoveLeavesSourceEmpty) {
+    auto list = TypeParam::create(2, 0);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(list->insert({7, 70}));
+    TypeParam moved(std::move(*list));
+    EXPECT_EQ((Pairs{{7, 70}}), Contents(moved));
+    EXPECT_EQ(0u, list->size());
+    EXPECT_EQ(0u, list->capacity());
+    EXPECT_FALSE(list->insert({8, 80}));
+    EXPECT_FALSE(list->find({7, 0}));
+    EXPECT_TRUE(Contents(*list).empty());
+
+    *list = std::move(moved);
+    EXPECT_EQ((Pairs{{7, 70}}), Contents(*list));
+}
+
+TEST(ListDefaults, EqualityIsBytewiseAndRangeForSkipsHoles) {
+    auto list = slot_list::List<Item>::create(3, 8);
+    ASSERT_TRUE(list);
+    for (uint32_t key = 1; key <= 9; key++) {
+        ASSERT_TRUE(list->insert({key, key}));
+    }
+    EXPECT_FALSE(list->find({1, 2}));
+    ASSERT_NE(nullptr, list->find({1, 1}));
+    EXPECT_FALSE(list->erase({2, 3}));
+    // Holes at the start, in the middle and at the end.
+    for (uint32_t key : {1, 2, 5, 9}) {
+        ASSERT_TRUE(list->erase({key, key}));
+    }
+    std::vector<uint32_t> keys;
+    for (const Item &item : *list) {
+        keys.push_back(item.key);
+    }
+    EXPECT_EQ((std::vector<uint32_t>{3, 4, 6, 7, 8}), keys);
+    EXPECT_EQ(list->size(), keys.size());
+}
+
+// Each thread owns a disjoint key range and keeps the contents it expects for
+// it; toggles, finds and snapshots of the whole list run interleaved.
+TEST(SharedListThreads, ConcurrentMixedOperationsKeepEveryThreadsElements) {
+    constexpr uint32_t Threads = 8;
+    constexpr uint32_t Operations = 100000;
+    constexpr uint32_t KeysPerThread = 64;
+    auto list = slot_list::SharedList<Item, SameKey>::create(4, 8);
+    ASSERT_TRUE(list);
+
+    std::vector<std::map<uint32_t, uint32_t>> expected(Threads);
+    std::vector<uint32_t> mismatches(Threads, 0);
+    std::vector<std::thread> threads;
+    for (uint32_t t = 0; t < Threads; t++) {
+        threads.emplace_back([&, t] {
+            std::mt19937 random(t + 1);
+            std::map<uint32_t, uint32_t> &mine = expected[t];
+            uint32_t &bad = mismatches[t];
+            const uint32_t base = (t + 1) << 16;
+            for (uint32_t op = 1; op <= Operations; op++) {
+                uint32_t choice = random() % 16;
+                uint32_t key = base + random() % KeysPerThread;
+                if (choice < 12) {
+                    auto it = mine.find(key);
+                    if (it == mine.end()) {
+                        bad += !list->insert({key, op});
+                        mine.emplace(key, op);
+                    } else {
+                        bad += !list->erase({key, 0});
+                        mine.erase(it);
+                    }
+                } else if (choice < 15) {
+                    auto found = list->find({key, 0});
+                    auto it = mine.find(key);
+                    bad +=
+                        it == mine.end() ? found.has_value() : !found || found->value != it->second;
+                } else {
+                    size_t own = 0;
+                    list->for_each([&](const Item &item) { own += (item.key >> 16) == t + 1; });
+                    bad += own != mine.size();
+                }
+            }
+        });
+    }
+    for (std::thread &thread : threads) {
+        thread.join();
+    }
+
+    std::map<uint32_t, uint32_t> all;
+    for (uint32_t t = 0; t < Threads; t++) {
+        EXPECT_EQ(0u, mismatches[t]) << "thread " << t;
+        all.insert(expected[t].begin(), expected[t].end());
+    }
+    Pairs contents = Contents(*list);
+    std::map<uint32_t, uint32_t> actual(contents.begin(), contents.end());
+    EXPECT_EQ(all.size(), contents.size());
+    EXPECT_EQ(all, actual);
+    EXPECT_EQ(all.size(), list->size());
+    EXPECT_LE(list->holes(), 8u);
+}
+
+} // namespace

@@ -1,0 +1,181 @@
+// The demonstration as a user meets it: its bytes, a whole run with no input,
+// a run on a terminal, and its failure message.
+
+#include <gtest/gtest.h>
+
+#include <errno.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <regex>
+#include <string>
+
+#include "demo.h"
+#include "messages.h"
+#include "mem.h"
+#include "scenario_run.h"
+
+namespace {
+
+// The GBK bytes of UTF-8 text, by the system's converter.
+std::string ToGbk(const std::string &utf8) {
+    iconv_t converter = iconv_open("GBK", "UTF-8");
+    EXPECT_NE(reinterpret_cast<iconv_t>(-1), converter);
+    std::string out(utf8.size() * 2, '\0');
+    char *in = const_cast<char *>(utf8.data());
+    size_t inLeft = utf8.size();
+    char *to = &out[0];
+    size_t outLeft = out.size();
+    EXPECT_NE(static_cast<size_t>(-1), iconv(converter, &in, &inLeft, &to, &outLeft));
+    iconv_close(converter);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+TEST(Messages, AreTheGbkBytesOfTheirTexts) {
+    EXPECT_EQ(ToGbk("初始化链表失败, %s\r\n"), MsgCreateFailed);
+    EXPECT_EQ(ToGbk("插入元素到链表成功!\r\n"), MsgInsertOk);
+    EXPECT_EQ(ToGbk("插入元素到链表失败 %s\r\n"), MsgInsertFailed);
+    EXPECT_EQ(ToGbk("删除元素成功!\r\n"), MsgDeleteOk);
+    EXPECT_EQ(ToGbk("删除元素失败 %s\r\n"), MsgDeleteFailed);
+    EXPECT_EQ(ToGbk("未能够找到数据\r\n"), MsgNotFound);
+    EXPECT_EQ(ToGbk("找到该数据指针是:%p 数据是:%d\r\n"), MsgFound);
+    EXPECT_EQ(ToGbk("遍历结束\r\n"), MsgTraverseEnd);
+    EXPECT_EQ(ToGbk("请按任意键继续. . ."), MsgPressAnyKey);
+}
+
+struct DemoOutcome {
+    std::string Output;
+    int Status = -1;
+};
+
+// Runs the demonstration with standard input from inputPath (closed when
+// null) and collects its standard output.
+DemoOutcome RunDemo(const char *inputPath) {
+    int pipeFds[2];
+    EXPECT_EQ(0, pipe(pipeFds));
+    pid_t child = fork();
+    if (child == 0) {
+        close(STDIN_FILENO);
+        if (inputPath != nullptr && open(inputPath, O_RDONLY) != STDIN_FILENO) {
+            _exit(126);
+        }
+        dup2(pipeFds[1], STDOUT_FILENO);
+        close(pipeFds[0]);
+        execl(SLOT_LIST_DEMO_PATH, SLOT_LIST_DEMO_PATH, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    DemoOutcome run;
+    char chunk[4096];
+    ssize_t got;
+    while ((got = read(pipeFds[0], chunk, sizeof chunk)) > 0) {
+        run.Output.append(chunk, static_cast<size_t>(got));
+    }
+    close(pipeFds[0]);
+    int status;
+    EXPECT_EQ(child, waitpid(child, &status, 0));
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// The whole output of a normal run, the address left as a pattern.
+std::regex ExpectedRun() {
+    std::string before = ToGbk("插入元素到链表成功!\r\nhello\t遍历结束\r\n"
+                               "插入元素到链表成功!\r\nhello\tnihao\t遍历结束\r\n"
+                               "删除元素成功!\r\nnihao\t遍历结束\r\n找到该数据指针是:");
+    std::string after = ToGbk(" 数据是:1634232686\r\n请按任意键继续. . .\r\n");
+    auto quote = [](const std::string &text) {
+        return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+    };
+    return std::regex(quote(before) + "(0x)?[0-9a-fA-F]+" + quote(after));
+}
+
+TEST(DemoRun, WithoutInputPrintsTheWholeScenarioAndEnds) {
+    for (const char *input : {"/dev/null", static_cast<const char *>(nullptr)}) {
+        DemoOutcome run = RunDemo(input);
+        EXPECT_EQ(0, run.Status) << (input ? input : "closed");
+        EXPECT_TRUE(std::regex_match(run.Output, ExpectedRun())) << run.Output;
+    }
+}
+
+// Reads from fd until text shows up in what was read, or the wait runs out.
+bool ReadUntil(int fd, std::string &seen, const std::string &text) {
+    while (seen.find(text) == std::string::npos) {
+        pollfd poller = {fd, POLLIN, 0};
+        char chunk[1024];
+        if (poll(&poller, 1, 10000) <= 0) {
+            return false;
+        }
+        ssize_t got = read(fd, chunk, sizeof chunk);
+        if (got <= 0) {
+            return false;
+        }
+        seen.append(chunk, static_cast<size_t>(got));
+    }
+    return true;
+}
+
+TEST(DemoRun, OnAUtf8TerminalShowsReadableTextAndWaitsForAKey) {
+    int terminal;
+    pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        setenv("LC_ALL", "C.UTF-8", 1);
+        execl(SLOT_LIST_DEMO_PATH, SLOT_LIST_DEMO_PATH, static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    std::string seen;
+    ASSERT_TRUE(ReadUntil(terminal, seen, "请按任意键继续. . .")) << seen;
+    EXPECT_NE(std::string::npos, seen.find("插入元素到链表成功!"));
+    EXPECT_NE(std::string::npos, seen.find("nihao\t遍历结束"));
+    EXPECT_NE(std::string::npos, seen.find(" 数据是:1634232686"));
+
+    // It sits at the prompt: nothing more comes and it has not ended.
+    pollfd poller = {terminal, POLLIN, 0};
+    EXPECT_EQ(0, poll(&poller, 1, 300));
+    int status;
+    EXPECT_EQ(0, waitpid(child, &status, WNOHANG));
+
+    ASSERT_EQ(1, write(terminal, "k", 1));
+    char drain[256];
+    while (read(terminal, drain, sizeof drain) > 0) {
+    }
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    close(terminal);
+}
+
+// A heap that refuses everything the way the C heap does: setting ENOMEM.
+void *RefuseAlloc(uint32_t) {
+    errno = ENOMEM;
+    return nullptr;
+}
+void *RefuseReAlloc(void *, uint32_t) {
+    errno = ENOMEM;
+    return nullptr;
+}
+int AcceptFree(void *) {
+    return 1;
+}
+
+TEST(DemoRun, ReportsAFailedCreationWithTheSystemText) {
+    ScenarioRun run = RunScenarioWithHeap({RefuseAlloc, RefuseReAlloc, AcceptFree});
+    EXPECT_EQ(1, run.Status);
+    EXPECT_EQ(ToGbk("初始化链表失败, ") + std::strerror(ENOMEM) + "\r\n", run.Output);
+}
+
+TEST(FormatLastError, KeepsTheSystemTextForTheLastError) {
+    errno = EACCES;
+    FormatLastError();
+    EXPECT_STREQ(std::strerror(EACCES), ErrorText);
+}
+
+} // namespace

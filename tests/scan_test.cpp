@@ -1,0 +1,76 @@
+// Telling live slots from holes across runs of holes, for element sizes below,
+// at and above a word and above the scan's chunk, with live elements whose only
+// non-zero byte is their last.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "slot_list.h"
+
+namespace {
+
+uint32_t Size = 0;
+std::vector<std::pair<const void *, uint32_t>> Seen;
+
+int32_t CompareLastBytes(const void *first, const void *second) {
+    return static_cast<const unsigned char *>(first)[Size - 1] ==
+                   static_cast<const unsigned char *>(second)[Size - 1]
+               ? 0
+               : 1;
+}
+
+void RecordPosition(const void *element, uint32_t position, int isEnd) {
+    if (!isEnd) {
+        Seen.emplace_back(element, position);
+    }
+}
+
+struct Scan : ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(Scan, RunsOfHolesAreSkippedAndLateBytesKeepSlotsLive) {
+    Size = GetParam();
+    Seen.clear();
+    ListHandle handle = nullptr;
+    ASSERT_EQ(1, ListCreate(&handle, CompareLastBytes, RecordPosition, 16, Size, 1000));
+    const uint32_t n = 200;
+    auto element = [](uint32_t key) {
+        std::vector<unsigned char> bytes(Size, 0);
+        bytes[Size - 1] = static_cast<unsigned char>(key);
+        return bytes;
+    };
+    for (uint32_t key = 1; key <= n; key++) {
+        ASSERT_EQ(1, ListInsert(&handle, element(key).data()));
+    }
+    // Short runs all along and one long run, longer than the scan's chunk for
+    // the larger sizes; the holes stay, well under the limit.
+    std::vector<bool> live(n + 1, true);
+    for (uint32_t key = 1; key <= n; key++) {
+        if (key % 7 < 3 || (key >= 100 && key < 190)) {
+            ASSERT_EQ(1, ListDelete(&handle, element(key).data())) << key;
+            live[key] = false;
+        }
+    }
+    ASSERT_EQ(n, handle->Count);
+
+    ListTraverse(&handle);
+    std::vector<std::pair<const void *, uint32_t>> expected;
+    const auto *slots = reinterpret_cast<const unsigned char *>(handle) + sizeof(ListBlock);
+    for (uint32_t key = 1; key <= n; key++) {
+        const void *slot = slots + static_cast<size_t>(key - 1) * Size;
+        if (live[key]) {
+            expected.emplace_back(slot, key);
+        }
+        EXPECT_EQ(live[key] ? slot : nullptr, ListFind(&handle, element(key).data())) << key;
+    }
+    EXPECT_EQ(expected, Seen);
+    // The first live slot after the long run is found and deleted.
+    EXPECT_EQ(1, ListDelete(&handle, element(192).data()));
+    EXPECT_EQ(0, ListDelete(&handle, element(150).data()));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+INSTANTIATE_TEST_SUITE_P(ElementSizes, Scan, ::testing::Values(1u, 5u, 8u, 13u, 200u, 1500u));
+
+} // namespace
