@@ -2,7 +2,7 @@
 # Reliability checks: the test suite under ThreadSanitizer and under Valgrind
 # memcheck (the demo too, when it is built), line and branch coverage of list/,
 # and a bounded run of the differential fuzzer. The AddressSanitizer preset runs
-# from .ci/run itself. Takes about 7 minutes on two cores.
+# from .ci/run itself. Takes about 8 minutes on two cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
