@@ -64,9 +64,8 @@ int ListCompact(ListBlock *block, unsigned char *start) {
         while (r < count && !ListBytesAreZero(ListSlot(block, r), size)) {
             r++;
         }
-        if (w != run) {
-            PlatMove(ListSlot(block, w), ListSlot(block, run), static_cast<size_t>(r - run) * size);
-        }
+        // The walk starts at a hole, so every run lies above w and moves.
+        PlatMove(ListSlot(block, w), ListSlot(block, run), static_cast<size_t>(r - run) * size);
         w += r - run;
     }
     if (r < count) {
