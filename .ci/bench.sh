@@ -4,10 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -qq --no-install-recommends \
-  cmake ninja-build g++ pkg-config libbenchmark-dev libglib2.0-dev uthash-dev \
-  python3 gnuplot-nox >/dev/null
 
 cmake --preset default
 cmake --build --preset default --target slot_list_bench

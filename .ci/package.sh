@@ -6,11 +6,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends \
-  cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev \
-  pkg-config binutils >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

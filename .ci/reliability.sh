@@ -6,11 +6,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends \
-  cmake ninja-build g++ clang llvm-14 libclang-rt-14-dev libgtest-dev libgmock-dev \
-  valgrind >/dev/null
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-180}
 

@@ -6,7 +6,9 @@ set(SLOT_LIST_GTEST_SOURCE_DIR /usr/src/googletest
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 # GoogleTest has its own Windows threading; keep winpthread out of it.
-set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+if(WIN32)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+endif()
 add_subdirectory(${SLOT_LIST_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL
                  SYSTEM)
 

@@ -1,13 +1,21 @@
 #!/bin/sh
-# wine-run.sh PREFIX PROGRAM [ARGUMENTS...]
+# wine-run.sh PREFIX LOADER DLLPATH|- PROGRAM [ARGUMENTS...]
 # Runs a Windows program under Wine with its own Wine prefix (made on first
 # use) and without Wine's debug chatter; the program's exit status is the
-# result. The emulator of the mingw64 preset.
+# result. LOADER is Wine's loader for the program's side (wine64, or the
+# 32-bit wine); DLLPATH, when not empty, is where Wine finds the i386 Windows
+# DLLs for a 32-bit program run by wine64 in WoW64 mode ("-" for none). The emulator of the
+# MinGW presets (cmake/wine-route.cmake chooses LOADER and DLLPATH).
 set -e
 # Wine wants the prefix as an absolute path.
 mkdir -p "$1"
 WINEPREFIX=$(cd "$1" && pwd)
-shift
+loader=$2
+if [ "$3" != - ]; then
+    WINEDLLPATH=$3
+    export WINEDLLPATH
+fi
+shift 3
 WINEDEBUG=-all
 # Without these Wine offers to install Mono and Gecko into a new prefix.
 WINEDLLOVERRIDES=mscoree,mshtml=
@@ -17,6 +25,6 @@ export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 # when no server runs yet, start one detached, staying 30 s after its last
 # program, and bring its services up with output going nowhere.
 if /usr/lib/wine/wineserver -p30 </dev/null >/dev/null 2>&1; then
-    /usr/lib/wine/wine64 wineboot </dev/null >/dev/null 2>&1
+    "$loader" wineboot </dev/null >/dev/null 2>&1
 fi
-exec /usr/lib/wine/wine64 "$@"
+exec "$loader" "$@"

@@ -50,6 +50,14 @@ TEST(Messages, AreTheGbkBytesOfTheirTexts) {
     EXPECT_EQ(ToGbk("请按任意键继续. . ."), MsgPressAnyKey);
 }
 
+// Replaces the calling (child) process with the demonstration, started the
+// way the tests themselves are: through the build's emulator, if it has one.
+[[noreturn]] void ExecDemo() {
+    const char *command[] = {SLOT_LIST_DEMO_COMMAND, nullptr};
+    execv(command[0], const_cast<char *const *>(command));
+    _exit(127);
+}
+
 struct DemoOutcome {
     std::string Output;
     int Status = -1;
@@ -68,8 +76,7 @@ DemoOutcome RunDemo(const char *inputPath) {
         }
         dup2(pipeFds[1], STDOUT_FILENO);
         close(pipeFds[0]);
-        execl(SLOT_LIST_DEMO_PATH, SLOT_LIST_DEMO_PATH, static_cast<char *>(nullptr));
-        _exit(127);
+        ExecDemo();
     }
     close(pipeFds[1]);
     DemoOutcome run;
@@ -128,8 +135,7 @@ TEST(DemoRun, OnAUtf8TerminalShowsReadableTextAndWaitsForAKey) {
     ASSERT_NE(-1, child);
     if (child == 0) {
         setenv("LC_ALL", "C.UTF-8", 1);
-        execl(SLOT_LIST_DEMO_PATH, SLOT_LIST_DEMO_PATH, static_cast<char *>(nullptr));
-        _exit(127);
+        ExecDemo();
     }
     std::string seen;
     ASSERT_TRUE(ReadUntil(terminal, seen, "请按任意键继续. . .")) << seen;

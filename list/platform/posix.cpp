@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <cstddef>
+#include <cstdint>
 
 struct ListLock {
     pthread_mutex_t Mutex;
@@ -32,10 +33,23 @@ void StoreSize(unsigned char *prefix, uint32_t size) {
     memcpy(prefix, &size, sizeof size);
 }
 
+// Bytes to ask the C library for, prefix included. 0 when that does not fit
+// in a size_t: at 32 bits a size near 2^32 would wrap to a tiny block.
+size_t WithPrefix(uint32_t size) {
+    if (size > SIZE_MAX - PrefixSize) {
+        return 0;
+    }
+    return PrefixSize + size;
+}
+
 } // namespace
 
 void *PlatHeapAlloc(uint32_t size) {
-    auto *prefix = static_cast<unsigned char *>(calloc(1, PrefixSize + size));
+    size_t total = WithPrefix(size);
+    if (total == 0) {
+        return nullptr;
+    }
+    auto *prefix = static_cast<unsigned char *>(calloc(1, total));
     if (prefix == nullptr) {
         return nullptr;
     }
@@ -44,9 +58,13 @@ void *PlatHeapAlloc(uint32_t size) {
 }
 
 void *PlatHeapReAlloc(void *block, uint32_t newSize) {
+    size_t total = WithPrefix(newSize);
+    if (total == 0) {
+        return nullptr;
+    }
     unsigned char *prefix = PrefixOf(block);
     uint32_t oldSize = StoredSize(prefix);
-    auto *moved = static_cast<unsigned char *>(realloc(prefix, PrefixSize + newSize));
+    auto *moved = static_cast<unsigned char *>(realloc(prefix, total));
     if (moved == nullptr) {
         return nullptr;
     }

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs every package CI needs, with one package-list update and one
+# install step. The 32-bit route is chosen here, before installing, and
+# printed: where the kernel runs i386 programs, Wine's 32-bit loader
+# (wine32:i386); where it does not, qemu-i386 for the Linux tests and the i386
+# Windows DLLs of libwine:i386, unpacked into build/wine-i386, for Wine's
+# WoW64 mode.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+export DEBIAN_FRONTEND=noninteractive
+route=$(.ci/i386-probe.sh)
+if [[ $route == native ]]; then
+  echo "32-bit route: this kernel runs i386 programs; Linux tests run natively, Windows ones under wine32"
+else
+  echo "32-bit route: this kernel cannot run i386 programs; Linux tests run under qemu-i386, Windows ones under wine64 in WoW64 mode"
+fi
+
+packages=(
+  cmake ninja-build g++ clang llvm-14 libclang-rt-14-dev libgtest-dev libgmock-dev googletest
+  pkg-config binutils valgrind python3
+  libbenchmark-dev libglib2.0-dev uthash-dev gnuplot-nox
+  gcc-multilib g++-multilib
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64
+)
+if [[ $route == native ]]; then
+  packages+=(wine32:i386)
+else
+  packages+=(qemu-user)
+fi
+
+dpkg --add-architecture i386
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+
+if [[ $route != native ]]; then
+  rm -rf build/wine-i386
+  mkdir -p build/wine-i386
+  (cd build/wine-i386 && apt-get download -qq libwine:i386 && dpkg-deb -x libwine_*.deb .)
+  test -f build/wine-i386/usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll
+fi

@@ -1,0 +1,56 @@
+# How programs built for 32-bit x86 Linux (-m32) run on this machine: natively
+# when the kernel runs i386 code, else under qemu-i386 as the emulator of every
+# test. SLOT_LIST_I386_ROUTE forces a route (native or qemu); the default,
+# auto, runs a tiny static probe to choose. No working route stops the
+# configuration: the 32-bit runs are never skipped.
+if(NOT (CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SIZEOF_VOID_P EQUAL 4))
+  return()
+endif()
+
+set(SLOT_LIST_I386_ROUTE auto CACHE STRING "How to run 32-bit programs: auto, native or qemu")
+set_property(CACHE SLOT_LIST_I386_ROUTE PROPERTY STRINGS auto native qemu)
+
+set(route ${SLOT_LIST_I386_ROUTE})
+if(route STREQUAL "auto")
+  # Static, and without the sanitizers (which cannot link statically), so that
+  # only the kernel decides whether it runs.
+  block(SCOPE_FOR VARIABLES PROPAGATE probe_run probe_built probe_log)
+    string(REGEX REPLACE "-fsanitize[^ ]*" "" CMAKE_C_FLAGS "${CMAKE_C_FLAGS}")
+    set(CMAKE_EXE_LINKER_FLAGS "")
+    try_run(probe_run probe_built ${CMAKE_BINARY_DIR}/i386-probe
+            ${CMAKE_CURRENT_LIST_DIR}/probe/exit0.c
+            LINK_OPTIONS -static
+            COMPILE_OUTPUT_VARIABLE probe_log)
+  endblock()
+  if(NOT probe_built)
+    message(FATAL_ERROR "Cannot link a static 32-bit program (install gcc-multilib and "
+                        "g++-multilib):\n${probe_log}")
+  endif()
+  if(probe_run STREQUAL "0")
+    set(route native)
+  else()
+    set(route qemu)
+  endif()
+endif()
+
+if(route STREQUAL "native")
+  message(STATUS "32-bit route: native (this kernel runs i386 programs)")
+elseif(route STREQUAL "qemu")
+  find_program(SLOT_LIST_QEMU_I386 qemu-i386)
+  if(NOT SLOT_LIST_QEMU_I386)
+    message(FATAL_ERROR "This kernel cannot run i386 programs and qemu-i386 is missing: "
+                        "install qemu-user")
+  endif()
+  # Every test and every program a test starts runs under the emulator.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${SLOT_LIST_QEMU_I386})
+  message(STATUS "32-bit route: qemu-i386 user-mode emulation (${SLOT_LIST_QEMU_I386})")
+  if(CMAKE_CXX_FLAGS MATCHES "-fsanitize=[^ ]*address")
+    # LeakSanitizer stops the process's threads with ptrace at exit, which
+    # qemu's user mode does not provide: the program hangs there. Addresses
+    # are still checked; leaks are checked by the native and 64-bit runs.
+    list(APPEND CMAKE_CROSSCOMPILING_EMULATOR -E ASAN_OPTIONS=detect_leaks=0:abort_on_error=1)
+    message(STATUS "32-bit route: LeakSanitizer is off under qemu-i386")
+  endif()
+else()
+  message(FATAL_ERROR "SLOT_LIST_I386_ROUTE is '${route}': use auto, native or qemu")
+endif()

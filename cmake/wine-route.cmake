@@ -1,0 +1,74 @@
+# How the Windows programs of a MinGW build run here: under Wine, with a Wine
+# prefix of the build's own. 64-bit programs use wine64. 32-bit programs use
+# the 32-bit loader (Debian's wine32:i386) where this kernel runs it, else
+# wine64 in WoW64 mode with the i386 Windows DLLs of libwine:i386, found in
+# SLOT_LIST_WINE_I386_DLLS. SLOT_LIST_WINE32_ROUTE forces one (wine32 or
+# wow64); the default, auto, tries the 32-bit loader. No working route stops
+# the configuration: the tests are never skipped.
+if(NOT (CMAKE_CROSSCOMPILING AND WIN32) OR CMAKE_CROSSCOMPILING_EMULATOR)
+  return()
+endif()
+
+set(wine_dir /usr/lib/wine)
+set(wine_prefix ${CMAKE_BINARY_DIR}/wine-prefix)
+set(dll_path "")
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(loader ${wine_dir}/wine64)
+  set(route "wine64")
+else()
+  set(SLOT_LIST_WINE32_ROUTE auto CACHE STRING "How to run 32-bit Windows programs: auto, wine32 or wow64")
+  set_property(CACHE SLOT_LIST_WINE32_ROUTE PROPERTY STRINGS auto wine32 wow64)
+  set(SLOT_LIST_WINE_I386_DLLS "" CACHE PATH
+      "Folder holding i386-windows/ from libwine:i386, for the WoW64 route")
+  set(route ${SLOT_LIST_WINE32_ROUTE})
+  if(route STREQUAL "auto")
+    set(route wow64)
+    if(EXISTS ${wine_dir}/wine)
+      execute_process(COMMAND ${wine_dir}/wine --version RESULT_VARIABLE runs OUTPUT_QUIET
+                      ERROR_QUIET)
+      if(runs STREQUAL "0")
+        set(route wine32)
+      endif()
+    endif()
+  endif()
+  if(route STREQUAL "wine32")
+    set(loader ${wine_dir}/wine)
+  elseif(route STREQUAL "wow64")
+    set(loader ${wine_dir}/wine64)
+    foreach(candidate ${SLOT_LIST_WINE_I386_DLLS} /usr/lib/i386-linux-gnu/wine
+                      ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
+      if(EXISTS ${candidate}/i386-windows/kernel32.dll)
+        set(dll_path ${candidate})
+        break()
+      endif()
+    endforeach()
+    if(NOT dll_path)
+      message(FATAL_ERROR "No way to run 32-bit Windows programs: the 32-bit Wine loader does "
+                          "not run here and no i386 Windows DLLs were found. Install wine32:i386, "
+                          "or extract libwine:i386 and set SLOT_LIST_WINE_I386_DLLS.")
+    endif()
+    # A prefix made without these DLLs cannot run 32-bit programs later.
+    set(wine_prefix ${CMAKE_BINARY_DIR}/wine-prefix-wow64)
+  else()
+    message(FATAL_ERROR "SLOT_LIST_WINE32_ROUTE is '${route}': use auto, wine32 or wow64")
+  endif()
+endif()
+
+if(NOT EXISTS ${loader})
+  message(FATAL_ERROR "Wine's loader ${loader} is missing: install wine64 (and wine32:i386)")
+endif()
+if(dll_path)
+  set(dll_note ", i386 DLLs from ${dll_path}")
+else()
+  set(dll_path -)
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/cmake/wine-run.sh ${wine_prefix}
+                                  ${loader} ${dll_path})
+message(STATUS "Windows route: ${route} (${loader}${dll_note})")
+# The same way in by hand: build/<preset>/wine-run PROGRAM [ARGUMENTS...]
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/wine-run @ONLY CONTENT [[#!/bin/sh
+exec "@PROJECT_SOURCE_DIR@/cmake/wine-run.sh" "@wine_prefix@" "@loader@" "@dll_path@" "$@"
+]])
+file(CHMOD ${CMAKE_BINARY_DIR}/wine-run PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
