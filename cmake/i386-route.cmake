@@ -48,7 +48,11 @@ elseif(route STREQUAL "qemu")
     # LeakSanitizer stops the process's threads with ptrace at exit, which
     # qemu's user mode does not provide: the program hangs there. Addresses
     # are still checked; leaks are checked by the native and 64-bit runs.
-    list(APPEND CMAKE_CROSSCOMPILING_EMULATOR -E ASAN_OPTIONS=detect_leaks=0:abort_on_error=1)
+    # The sanitizer reads the host process's environment, so qemu's own -E
+    # would not reach it.
+    find_program(SLOT_LIST_ENV env REQUIRED)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${SLOT_LIST_ENV} ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+                                      ${SLOT_LIST_QEMU_I386})
     message(STATUS "32-bit route: LeakSanitizer is off under qemu-i386")
   endif()
 else()
