@@ -55,6 +55,9 @@ elseif(route STREQUAL "qemu")
                                       ${SLOT_LIST_QEMU_I386})
     message(STATUS "32-bit route: LeakSanitizer is off under qemu-i386")
   endif()
+  # What a test that starts a program of the build as a child process puts
+  # in front of it, since the kernel cannot run the program itself.
+  set(SLOT_LIST_CHILD_RUNNER ${CMAKE_CROSSCOMPILING_EMULATOR})
 else()
   message(FATAL_ERROR "SLOT_LIST_I386_ROUTE is '${route}': use auto, native or qemu")
 endif()
