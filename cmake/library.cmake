@@ -6,9 +6,11 @@
 # links a static build instead: slot_list_internal_library() names one.
 
 if(WIN32)
-  set(SLOT_LIST_PLATFORM_SOURCES ${PROJECT_SOURCE_DIR}/list/platform/win.cpp)
+  set(SLOT_LIST_PLATFORM_SOURCES ${PROJECT_SOURCE_DIR}/list/platform/heap.cpp
+                                 ${PROJECT_SOURCE_DIR}/list/platform/win.cpp)
 else()
-  set(SLOT_LIST_PLATFORM_SOURCES ${PROJECT_SOURCE_DIR}/list/platform/posix.cpp)
+  set(SLOT_LIST_PLATFORM_SOURCES ${PROJECT_SOURCE_DIR}/list/platform/heap.cpp
+                                 ${PROJECT_SOURCE_DIR}/list/platform/posix.cpp)
   find_package(Threads REQUIRED)
 endif()
 

@@ -316,6 +316,9 @@ struct StepTally {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    // The lists here stay small; a low threshold sends their blocks through
+    // both of the heap's paths, the C heap's and pages of their own.
+    PlatHeapSetMapThreshold(256);
     Reader in(data, size);
     Runner runner;
     size_t step = 0;

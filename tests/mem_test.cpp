@@ -9,6 +9,7 @@
 
 #include "helpers.h"
 #include "mem.h"
+#include "platform/platform.h"
 
 using namespace testing_support;
 
@@ -65,6 +66,35 @@ TEST(MemReAlloc, GrowthIsZeroFilledOverDirtyMemory) {
     ASSERT_NE(nullptr, block);
     EXPECT_EQ(8, std::count(block, block + 8, 0xFF));
     EXPECT_TRUE(AllZero(block + 8, (1u << 22) - 8));
+    // The same in a block with pages of its own, whose shrink keeps the pages.
+    std::memset(block, 0xFF, 1u << 22);
+    block = static_cast<unsigned char *>(MemReAlloc(block, 8));
+    ASSERT_NE(nullptr, block);
+    block = static_cast<unsigned char *>(MemReAlloc(block, 1u << 23));
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(8, std::count(block, block + 8, 0xFF));
+    EXPECT_TRUE(AllZero(block + 8, (1u << 23) - 8));
+    EXPECT_NE(0, MemFree(block));
+}
+
+// Many small growths of a large block: contents kept, growth zero, and the
+// bytes copied to move it stay within a constant times its size (the C heap
+// would copy the whole block at each move).
+TEST(MemReAlloc, LargeBlockGrowthCopiesBoundedBytes) {
+    constexpr uint32_t Step = 8192, Final = 8u << 20;
+    auto *block = static_cast<unsigned char *>(MemAlloc(Step));
+    ASSERT_NE(nullptr, block);
+    uint64_t copiedBefore = PlatHeapBytesCopied();
+    for (uint32_t size = Step; size < Final; size += Step) {
+        block[size - 1] = static_cast<unsigned char>(size / Step);
+        block = static_cast<unsigned char *>(MemReAlloc(block, size + Step));
+        ASSERT_NE(nullptr, block) << size;
+        ASSERT_TRUE(AllZero(block + size, Step)) << size;
+    }
+    for (uint32_t size = Step; size < Final; size += Step) {
+        ASSERT_EQ(static_cast<unsigned char>(size / Step), block[size - 1]) << size;
+    }
+    EXPECT_LE(PlatHeapBytesCopied() - copiedBefore, 2 * uint64_t{Final});
     EXPECT_NE(0, MemFree(block));
 }
 

@@ -73,7 +73,21 @@ struct Case {
     uint32_t Key;       // inserted, deleted or looked for
     Keys After;         // slot keys once the operation has succeeded
     uint64_t HeapCalls; // heap calls of a run with no failure
+    // System calls for large blocks' pages in such a run: where reserved
+    // pages are usable at once and can be extended in place (POSIX), and
+    // where they are committed as needed and cannot (Windows).
+    uint64_t SystemCalls[2] = {0, 0};
 };
+
+// Which calls a sweep fails: the heap's, or the system's below it.
+enum class Layer { Heap, System };
+
+// The column of Case::SystemCalls for this platform.
+size_t SystemKind() {
+    PlatMapCalls calls;
+    PlatGetMapCalls(&calls);
+    return calls.Commit == nullptr ? 0 : 1;
+}
 
 std::ostream &operator<<(std::ostream &out, const Case &c) {
     return out << c.Name;
@@ -85,10 +99,11 @@ struct State {
     std::vector<unsigned char> Bytes;
 };
 
-class OomSweep : public ::testing::TestWithParam<std::tuple<Case, bool>> {
+class OomSweep : public ::testing::TestWithParam<std::tuple<Case, bool, Layer>> {
   protected:
     const Case &C() const { return std::get<0>(GetParam()); }
     bool Every() const { return std::get<1>(GetParam()); }
+    bool System() const { return std::get<2>(GetParam()) == Layer::System; }
 
     ListHandle Start() {
         if (C().Operation == Op::Create) {
@@ -197,8 +212,8 @@ class OomSweep : public ::testing::TestWithParam<std::tuple<Case, bool>> {
 TEST_P(OomSweep, LeavesWhatTheContractSays) {
     for (uint64_t n = 1;; n++) {
         ASSERT_LE(n, 8u) << C().Name << ": more heap calls than any operation makes";
-        std::string where = std::string(C().Name) +
-                            (Every() ? ", failing from call " : ", failing call ") +
+        std::string where = std::string(C().Name) + (System() ? ", system" : ", heap") +
+                            (Every() ? " failing from call " : " failing call ") +
                             std::to_string(n);
         TestHeap heap;
         heap.MoveOnGrowth(C().MoveOnGrowth);
@@ -210,28 +225,34 @@ TEST_P(OomSweep, LeavesWhatTheContractSays) {
         // Before a create the handle holds a sentinel, not a list.
         State before{handle,
                      C().Operation == Op::Create ? std::vector<unsigned char>{} : Snapshot(handle)};
-        uint64_t failuresBefore = heap.Failures();
-        heap.FailAt(n, Every());
+        uint64_t failuresBefore = heap.Failures() + heap.SystemFailures();
+        if (System()) {
+            heap.FailSystemAt(n, Every());
+        } else {
+            heap.FailAt(n, Every());
+        }
         int result = Run(&handle);
-        uint64_t calls = heap.Calls();
-        bool injected = heap.Failures() != failuresBefore;
+        uint64_t calls = System() ? heap.SystemCalls() : heap.Calls();
+        bool injected = heap.Failures() + heap.SystemFailures() != failuresBefore;
         heap.FailNone();
+        heap.FailSystemAt(0);
         Sweep.Runs++;
 
         if (!injected) {
-            // The sweep has passed the operation's last heap call.
-            CheckEq(C().HeapCalls, calls, where + " heap calls");
+            // The sweep has passed the operation's last call.
+            CheckEq(System() ? C().SystemCalls[SystemKind()] : C().HeapCalls, calls,
+                    where + " calls");
             CheckEq(n, calls + 1, where + " every call failed once");
             CheckDone(result, handle, where);
         } else {
             Sweep.FailurePoints++;
             // The first injected failure is call n; later ones, if any, follow it.
             CheckFailed(n, result, before, handle, where);
-            if (C().Operation == Op::Destroy && n > 1) {
+            if (C().Operation == Op::Destroy && n > 1 && !System()) {
                 CheckEq(size_t{1}, heap.Outstanding(), where + " lock storage kept by the heap");
                 continue;
             }
-            if (C().Operation == Op::Create && n > 1 && Every()) {
+            if (C().Operation == Op::Create && n > 1 && Every() && !System()) {
                 // The lock could not be had and the heap, failing every call,
                 // refused the block back too: it is the heap's to keep.
                 CheckEq(size_t{1}, heap.Outstanding(), where + " block kept by the heap");
@@ -254,10 +275,15 @@ TEST_P(OomSweep, LeavesWhatTheContractSays) {
 }
 
 const Keys Large = Range(1, 699); // capacity 700 with GrowBy 7: the next insert grows
+// With 4096-byte elements and GrowBy 8 the block reaches the heap's threshold
+// at 16 slots and gets pages of its own, with room reserved up to 32 slots.
+const Keys PagesNext = Range(1, 7);  // the next insert moves it into pages
+const Keys PagesRoom = Range(1, 15); // the next one grows within the reservation
+const Keys PagesFull = Range(1, 31); // the next one grows past it
 
 const Case Cases[] = {
     {"create", Op::Create, 2, 16, 1, {}, {}, false, 0, {}, 2},
-    {"create large", Op::Create, 4096, 256, 0, {}, {}, false, 0, {}, 2},
+    {"create large", Op::Create, 4096, 256, 0, {}, {}, false, 0, {}, 2, {1, 2}},
     {"insert into empty list", Op::Insert, 2, 16, 1, {}, {}, false, 9, {9}, 0},
     {"insert into spare capacity", Op::Insert, 4, 16, 1, {1, 2}, {}, false, 9, {1, 2, 9}, 0},
     {"insert growing in place", Op::Insert, 2, 16, 1, {1}, {}, false, 9, {1, 9}, 1},
@@ -296,6 +322,42 @@ const Case Cases[] = {
      9999,
      Concat(Large, {9999}),
      1},
+    {"insert moving into pages",
+     Op::Insert,
+     8,
+     4096,
+     1,
+     PagesNext,
+     {},
+     false,
+     99,
+     Concat(PagesNext, {99}),
+     1,
+     {1, 2}},
+    {"insert growing within its pages",
+     Op::Insert,
+     8,
+     4096,
+     1,
+     PagesRoom,
+     {},
+     false,
+     99,
+     Concat(PagesRoom, {99}),
+     1,
+     {0, 1}},
+    {"insert growing past its pages",
+     Op::Insert,
+     8,
+     4096,
+     1,
+     PagesFull,
+     {},
+     false,
+     99,
+     Concat(PagesFull, {99}),
+     1,
+     {1, 3}},
     {"delete below the hole limit", Op::Delete, 4, 16, 2, {1, 2, 3}, {}, false, 2, {1, 0, 3}, 0},
     {"delete reaching the hole limit",
      Op::Delete,
@@ -324,10 +386,12 @@ const Case Cases[] = {
     {"find", Op::Find, 2, 16, 3, {1, 2, 3}, {2}, false, 3, {1, 0, 3}, 0},
     {"destroy empty list", Op::Destroy, 2, 16, 1, {}, {}, false, 0, {}, 2},
     {"destroy large list", Op::Destroy, 7, 24, 3, Large, {5}, false, 0, {}, 2},
+    {"destroy list with pages", Op::Destroy, 8, 4096, 1, PagesRoom, {}, false, 0, {}, 2, {1, 1}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Operations, OomSweep,
-                         ::testing::Combine(::testing::ValuesIn(Cases), ::testing::Bool()),
+                         ::testing::Combine(::testing::ValuesIn(Cases), ::testing::Bool(),
+                                            ::testing::Values(Layer::Heap, Layer::System)),
                          [](const ::testing::TestParamInfo<OomSweep::ParamType> &info) {
                              std::string name = std::get<0>(info.param).Name;
                              for (char &ch : name) {
@@ -335,7 +399,8 @@ INSTANTIATE_TEST_SUITE_P(Operations, OomSweep,
                                      ch = '_';
                                  }
                              }
-                             return name + (std::get<1>(info.param) ? "_FromThenOn" : "_Once");
+                             return name + (std::get<1>(info.param) ? "_FromThenOn" : "_Once") +
+                                    (std::get<2>(info.param) == Layer::System ? "_System" : "");
                          });
 
 } // namespace

@@ -11,12 +11,18 @@ TestHeap *Current = nullptr;
 
 TestHeap::TestHeap() {
     MemGetHeap(&inner_);
+    PlatGetMapCalls(&innerMap_);
     Current = this;
     const MemHeapMethods methods = {Alloc, ReAlloc, Free};
     MemSetHeap(&methods);
+    // A call the system does not offer stays absent.
+    const PlatMapCalls calls = {Reserve, innerMap_.Commit == nullptr ? nullptr : Commit,
+                                innerMap_.Extend == nullptr ? nullptr : Extend, Release};
+    PlatSetMapCalls(&calls);
 }
 
 TestHeap::~TestHeap() {
+    PlatSetMapCalls(&innerMap_);
     MemSetHeap(&inner_);
     Current = nullptr;
     // Blocks kept by a failed release are returned here so the process stays
@@ -78,6 +84,26 @@ int TestHeap::Free(void *block) {
         heap.live_.erase(block);
     }
     return result;
+}
+
+void *TestHeap::Reserve(size_t size) {
+    TestHeap &heap = *Current;
+    return heap.system_.Fails() ? nullptr : heap.innerMap_.Reserve(size);
+}
+
+int TestHeap::Commit(void *address, size_t size) {
+    TestHeap &heap = *Current;
+    return heap.system_.Fails() ? 0 : heap.innerMap_.Commit(address, size);
+}
+
+void *TestHeap::Extend(void *address, size_t oldSize, size_t newSize) {
+    TestHeap &heap = *Current;
+    return heap.system_.Fails() ? nullptr : heap.innerMap_.Extend(address, oldSize, newSize);
+}
+
+int TestHeap::Release(void *address, size_t size) {
+    TestHeap &heap = *Current;
+    return heap.system_.Fails() ? 0 : heap.innerMap_.Release(address, size);
 }
 
 } // namespace testing_support

@@ -1,5 +1,6 @@
 // A heap for tests: fails chosen calls, can move every growth, runs a hook
-// inside a growth and counts the blocks it has handed out. Free of GoogleTest
+// inside a growth and counts the blocks it has handed out; below it, fails
+// chosen system calls of the pages that large blocks get. Free of GoogleTest
 // so that the fuzz target uses it too.
 #ifndef SLOT_LIST_TEST_HEAP_H
 #define SLOT_LIST_TEST_HEAP_H
@@ -10,6 +11,7 @@
 #include <map>
 
 #include "mem.h"
+#include "platform/platform.h"
 
 namespace testing_support {
 
@@ -61,11 +63,23 @@ class TestHeap {
     // Blocks handed out and not released.
     size_t Outstanding() const { return live_.size(); }
 
+    // The same for the system calls behind large blocks (reserve, commit,
+    // extend, release): a failed one returns NULL or 0 and does nothing.
+    void FailSystemAt(uint64_t n, bool every = false) { system_.Arm(n, every); }
+    uint64_t SystemCalls() const { return system_.Calls; }
+    uint64_t SystemFailures() const { return system_.Failures; }
+
   private:
     static void *Alloc(uint32_t size);
     static void *ReAlloc(void *block, uint32_t newSize);
     static int Free(void *block);
+    static void *Reserve(size_t size);
+    static int Commit(void *address, size_t size);
+    static void *Extend(void *address, size_t oldSize, size_t newSize);
+    static int Release(void *address, size_t size);
 
+    PlatMapCalls innerMap_{};
+    FailurePlan system_;
     MemHeapMethods inner_{};
     std::map<void *, uint32_t> live_;
     std::function<void(void *)> onGrowth_;

@@ -1,13 +1,13 @@
-// The platform layer on POSIX: the C heap and a recursive pthread mutex.
+// The platform layer on POSIX: the C heap and anonymous mappings under the
+// shared heap, and a recursive pthread mutex.
 
 #include "platform/platform.h"
 
 #include <pthread.h>
 #include <stdlib.h>
 #include <string.h>
-
-#include <cstddef>
-#include <cstdint>
+#include <sys/mman.h>
+#include <unistd.h>
 
 struct ListLock {
     pthread_mutex_t Mutex;
@@ -15,71 +15,55 @@ struct ListLock {
 
 namespace {
 
-// realloc does not zero what it adds, so each block carries its size in a
-// prefix; the prefix keeps the caller's part aligned like malloc's own.
-constexpr size_t PrefixSize = alignof(std::max_align_t);
-
-unsigned char *PrefixOf(void *block) {
-    return static_cast<unsigned char *>(block) - PrefixSize;
+void *Reserve(size_t size) {
+    // MAP_NORESERVE: the reservation runs ahead of what the block uses, and
+    // pages are only charged as they are touched.
+    void *address = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return address == MAP_FAILED ? nullptr : address;
 }
 
-uint32_t StoredSize(const unsigned char *prefix) {
-    uint32_t size;
-    memcpy(&size, prefix, sizeof size);
-    return size;
+#ifdef MREMAP_MAYMOVE
+// The kernel moves the page table entries, not the bytes.
+void *Extend(void *address, size_t oldSize, size_t newSize) {
+    void *moved = mremap(address, oldSize, newSize, MREMAP_MAYMOVE);
+    return moved == MAP_FAILED ? nullptr : moved;
 }
+#else
+constexpr void *(*Extend)(void *, size_t, size_t) = nullptr;
+#endif
 
-void StoreSize(unsigned char *prefix, uint32_t size) {
-    memcpy(prefix, &size, sizeof size);
-}
-
-// Bytes to ask the C library for, prefix included. 0 when that does not fit
-// in a size_t: at 32 bits a size near 2^32 would wrap to a tiny block.
-size_t WithPrefix(uint32_t size) {
-    if (size > SIZE_MAX - PrefixSize) {
-        return 0;
-    }
-    return PrefixSize + size;
+int Release(void *address, size_t size) {
+    return munmap(address, size) == 0;
 }
 
 } // namespace
 
-void *PlatHeapAlloc(uint32_t size) {
-    size_t total = WithPrefix(size);
-    if (total == 0) {
-        return nullptr;
-    }
-    auto *prefix = static_cast<unsigned char *>(calloc(1, total));
-    if (prefix == nullptr) {
-        return nullptr;
-    }
-    StoreSize(prefix, size);
-    return prefix + PrefixSize;
+void *PlatSmallAlloc(size_t size) {
+    return calloc(1, size);
 }
 
-void *PlatHeapReAlloc(void *block, uint32_t newSize) {
-    size_t total = WithPrefix(newSize);
-    if (total == 0) {
-        return nullptr;
+void *PlatSmallReAlloc(void *block, size_t oldSize, size_t newSize) {
+    // realloc does not zero what it adds.
+    auto *moved = static_cast<unsigned char *>(realloc(block, newSize));
+    if (moved != nullptr && newSize > oldSize) {
+        memset(moved + oldSize, 0, newSize - oldSize);
     }
-    unsigned char *prefix = PrefixOf(block);
-    uint32_t oldSize = StoredSize(prefix);
-    auto *moved = static_cast<unsigned char *>(realloc(prefix, total));
-    if (moved == nullptr) {
-        return nullptr;
-    }
-    if (newSize > oldSize) {
-        memset(moved + PrefixSize + oldSize, 0, newSize - oldSize);
-    }
-    StoreSize(moved, newSize);
-    return moved + PrefixSize;
+    return moved;
 }
 
-int PlatHeapFree(void *block) {
-    if (block != nullptr) {
-        free(PrefixOf(block));
-    }
+int PlatSmallFree(void *block) {
+    free(block);
     return 1;
+}
+
+PlatMapCalls PlatSystemMapCalls(void) {
+    return PlatMapCalls{Reserve, nullptr, Extend, Release};
+}
+
+size_t PlatPageSize(void) {
+    static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    return page;
 }
 
 uint32_t PlatLockSize(void) {

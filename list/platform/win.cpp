@@ -1,4 +1,5 @@
-// The platform layer on Windows: the process heap and a critical section.
+// The platform layer on Windows: the process heap and reserved virtual memory
+// under the shared heap, and a critical section.
 
 #include "platform/platform.h"
 
@@ -9,7 +10,23 @@ struct ListLock {
     CRITICAL_SECTION Section;
 };
 
-void *PlatHeapAlloc(uint32_t size) {
+namespace {
+
+void *Reserve(size_t size) {
+    return VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+}
+
+int Commit(void *address, size_t size) {
+    return VirtualAlloc(address, size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
+}
+
+int Release(void *address, size_t) {
+    return VirtualFree(address, 0, MEM_RELEASE) ? 1 : 0;
+}
+
+} // namespace
+
+void *PlatSmallAlloc(size_t size) {
     HANDLE heap = GetProcessHeap();
     if (heap == nullptr) {
         return nullptr;
@@ -17,16 +34,30 @@ void *PlatHeapAlloc(uint32_t size) {
     return HeapAlloc(heap, HEAP_ZERO_MEMORY, size);
 }
 
-void *PlatHeapReAlloc(void *block, uint32_t newSize) {
+void *PlatSmallReAlloc(void *block, size_t, size_t newSize) {
     return HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, newSize);
 }
 
-int PlatHeapFree(void *block) {
+int PlatSmallFree(void *block) {
     HANDLE heap = GetProcessHeap();
     if (heap == nullptr) {
         return 0;
     }
     return HeapFree(heap, 0, block) ? 1 : 0;
+}
+
+PlatMapCalls PlatSystemMapCalls(void) {
+    // Windows cannot resize a reservation: past it, a larger one and a copy.
+    return PlatMapCalls{Reserve, Commit, nullptr, Release};
+}
+
+size_t PlatPageSize(void) {
+    static const size_t page = [] {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        return static_cast<size_t>(info.dwPageSize);
+    }();
+    return page;
 }
 
 uint32_t PlatLockSize(void) {
