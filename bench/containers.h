@@ -107,6 +107,7 @@ class Peer {
     }
 
     size_t Bytes() const { return store_.Bytes(); }
+    uint64_t Copied() const { return store_.Copied; }
 
   private:
     Store store_;
@@ -117,9 +118,14 @@ class Peer {
 template <size_t N>
 struct VectorStore {
     std::vector<Element<N>> Elements;
+    uint64_t Copied = 0; // bytes moved into new buffers by growth
 
     void Push(const char *element) {
+        size_t capacity = Elements.capacity();
         Elements.push_back(*reinterpret_cast<const Element<N> *>(element));
+        if (Elements.capacity() != capacity) {
+            Copied += (Elements.size() - 1) * N;
+        }
     }
     const char *Data() const { return reinterpret_cast<const char *>(Elements.data()); }
     size_t Size() const { return Elements.size(); }

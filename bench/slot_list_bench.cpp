@@ -3,10 +3,12 @@
 // operation/container/element-size/n.
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <random>
@@ -15,6 +17,7 @@
 
 #include "containers.h"
 #include "list_internal.h"
+#include "platform/platform.h"
 #include "workload.h"
 
 namespace bench {
@@ -77,6 +80,46 @@ void FindLast(benchmark::State &state, Config config, int64_t n) {
             state.SkipWithError("the last element was not found");
         }
     }
+}
+
+// Bytes the containers have copied to grow, so far.
+template <size_t N>
+uint64_t CopiedSoFar(const std::vector<std::unique_ptr<SlotList<N>>> &) {
+    return PlatHeapBytesCopied();
+}
+template <size_t N>
+uint64_t CopiedSoFar(const std::vector<std::unique_ptr<VectorPeer<N>>> &containers) {
+    uint64_t copied = 0;
+    for (const auto &container : containers) {
+        copied += container->Copied();
+    }
+    return copied;
+}
+
+// k containers grow to n elements each, one element to each in turn, so that
+// no block can keep growing where it lies. Time is per element appended.
+template <class C, size_t N>
+void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k) {
+    uint64_t copied = 0;
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<C>> containers;
+        for (int i = 0; i < k; i++) {
+            containers.push_back(std::make_unique<C>(config));
+        }
+        uint64_t before = CopiedSoFar<N>(containers);
+        Element<N> element = MakeElement<N>(0);
+        for (int64_t i = 0; i < n; i++) {
+            SetIndex<N>(element, static_cast<uint64_t>(i));
+            for (auto &container : containers) {
+                container->Append(element);
+            }
+        }
+        copied = CopiedSoFar<N>(containers) - before;
+        state.PauseTiming();
+        containers.clear();
+        state.ResumeTiming();
+    }
+    state.counters["copied_per_insert"] = static_cast<double>(copied) / static_cast<double>(n * k);
 }
 
 enum class Order { Front, Back, Random };
@@ -172,6 +215,39 @@ void RegisterSize() {
 #endif
 }
 
+// Lists and std::vector growing in turn: 128-byte elements, GrowBy 64. The
+// operation is named turns-k; its n is per container, its time per element.
+void RegisterTurns() {
+    constexpr size_t N = 128;
+    Config config;
+    config.Compare = CompareElements<N>;
+    config.Visit = VisitElement;
+    for (int k : {1, 2, 4}) {
+        for (int64_t n : {10000, 100000, 200000}) {
+            std::string operation = "turns-" + std::to_string(k);
+            auto time = [k, n](auto body) {
+                return [k, n, body](benchmark::State &state) {
+                    body(state, k, n);
+                    state.SetItemsProcessed(state.iterations() * n * k);
+                };
+            };
+            std::string name =
+                operation + "/list/" + std::to_string(N) + "/" + std::to_string(n * k);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         time([config](benchmark::State &state, int k, int64_t n) {
+                                             GrowInTurns<SlotList<N>, N>(state, config, n, k);
+                                         }))
+                ->Unit(benchmark::kMicrosecond);
+            name = operation + "/vector/" + std::to_string(N) + "/" + std::to_string(n * k);
+            benchmark::RegisterBenchmark(name.c_str(),
+                                         time([config](benchmark::State &state, int k, int64_t n) {
+                                             GrowInTurns<VectorPeer<N>, N>(state, config, n, k);
+                                         }))
+                ->Unit(benchmark::kMicrosecond);
+        }
+    }
+}
+
 // The peers this build was made without, for the log and the JSON context.
 std::string PeersLeftOut() {
     std::string missing;
@@ -192,9 +268,17 @@ int main(int argc, char **argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
+    // glibc raises its mmap and trim thresholds once a process has released a
+    // large block, and which benchmark ran first would then decide where every
+    // container's memory comes from. Pinned at the values they take after
+    // such a release (on 64 bits), every container meets the heap of a
+    // long-running program.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
     bench::RegisterSize<16>();
     bench::RegisterSize<128>();
     bench::RegisterSize<1024>();
+    bench::RegisterTurns();
     std::string missing = bench::PeersLeftOut();
     std::fprintf(stderr, "peers left out: %s\n", missing.c_str());
     benchmark::AddCustomContext("peers_left_out", missing);

@@ -77,6 +77,23 @@ TEST(MemReAlloc, GrowthIsZeroFilledOverDirtyMemory) {
     EXPECT_NE(0, MemFree(block));
 }
 
+// A released large block's pages are kept and handed out again: whatever the
+// last user left in them, the new block reads as zero, now and as it grows.
+TEST(MemAlloc, ReusedPagesReadAsZero) {
+    constexpr uint32_t Large = 2u << 20, Smaller = 512u << 10;
+    auto *block = static_cast<unsigned char *>(MemAlloc(Large));
+    ASSERT_NE(nullptr, block);
+    std::memset(block, 0xEE, Large);
+    EXPECT_NE(0, MemFree(block));
+    block = static_cast<unsigned char *>(MemAlloc(Smaller));
+    ASSERT_NE(nullptr, block);
+    EXPECT_TRUE(AllZero(block, Smaller));
+    block = static_cast<unsigned char *>(MemReAlloc(block, Large));
+    ASSERT_NE(nullptr, block);
+    EXPECT_TRUE(AllZero(block, Large));
+    EXPECT_NE(0, MemFree(block));
+}
+
 // Many small growths of a large block: contents kept, growth zero, and the
 // bytes copied to move it stay within a constant times its size (the C heap
 // would copy the whole block at each move).

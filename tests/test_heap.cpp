@@ -10,6 +10,8 @@ TestHeap *Current = nullptr;
 } // namespace
 
 TestHeap::TestHeap() {
+    // Kept pages would stand in for system calls that the tests count and fail.
+    PlatHeapSetCacheLimit(0);
     MemGetHeap(&inner_);
     PlatGetMapCalls(&innerMap_);
     Current = this;
@@ -30,6 +32,7 @@ TestHeap::~TestHeap() {
     for (const auto &entry : live_) {
         inner_.Free(entry.first);
     }
+    PlatHeapSetCacheLimit(PlatHeapDefaultCacheLimit);
 }
 
 void *TestHeap::Alloc(uint32_t size) {

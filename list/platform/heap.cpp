@@ -5,12 +5,16 @@
 // past it the reservation is extended in place by the system where it can
 // (Linux), or replaced by a larger one and copied once. Because reservations
 // grow geometrically, the bytes copied per byte of growth stay bounded
-// however several blocks interleave their growths.
+// however several blocks interleave their growths. Released blocks' pages are
+// kept for reuse up to a bound, as a C heap keeps freed memory: fresh pages
+// cost a fault each on first touch, which a list created and filled again and
+// again would otherwise pay every time.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 
 #include "platform/platform.h"
 
@@ -99,9 +103,86 @@ bool CommitFor(Prefix *prefix, size_t total) {
     return true;
 }
 
-// A fresh mapped block with room for total bytes, its prefix set for a caller
-// size of size bytes, all zero; NULL when the system refuses.
+// Released mapped blocks kept for reuse. Bytes counts what they hold in
+// touched pages (prefix and high water mark), which is what they cost.
+struct Cache {
+    std::mutex Lock;
+    Prefix *Blocks[16] = {};
+    size_t Count = 0;
+    size_t Bytes = 0;
+    size_t Limit = PlatHeapDefaultCacheLimit;
+};
+
+Cache &Kept() {
+    static Cache cache;
+    return cache;
+}
+
+size_t TouchedBytes(const Prefix *prefix) {
+    return PrefixSize + prefix->HighWater;
+}
+
+// Takes the smallest kept block whose reservation holds total bytes, or NULL.
+Prefix *TakeKept(size_t total) {
+    Cache &cache = Kept();
+    std::lock_guard<std::mutex> hold(cache.Lock);
+    size_t best = cache.Count;
+    for (size_t i = 0; i < cache.Count; i++) {
+        if (cache.Blocks[i]->Reserved >= total &&
+            (best == cache.Count || cache.Blocks[i]->Reserved < cache.Blocks[best]->Reserved)) {
+            best = i;
+        }
+    }
+    if (best == cache.Count) {
+        return nullptr;
+    }
+    Prefix *prefix = cache.Blocks[best];
+    cache.Blocks[best] = cache.Blocks[--cache.Count];
+    cache.Bytes -= TouchedBytes(prefix);
+    return prefix;
+}
+
+// Keeps a released block when the cache has room; false when it has none.
+bool Keep(Prefix *prefix) {
+    Cache &cache = Kept();
+    std::lock_guard<std::mutex> hold(cache.Lock);
+    size_t bytes = TouchedBytes(prefix);
+    if (cache.Count == sizeof cache.Blocks / sizeof cache.Blocks[0] ||
+        bytes > cache.Limit - cache.Bytes) {
+        return false;
+    }
+    cache.Blocks[cache.Count++] = prefix;
+    cache.Bytes += bytes;
+    return true;
+}
+
+// A kept block made ready for a caller size of size bytes within total: the
+// bytes it will hand out are cleared now, and those past them when growth
+// reaches them. NULL when none fits or its pages cannot be committed.
+Prefix *ReuseKept(size_t total, uint32_t size) {
+    Prefix *prefix = TakeKept(total);
+    if (prefix == nullptr) {
+        return nullptr;
+    }
+    if (MapCalls().Commit != nullptr && !CommitFor(prefix, total)) {
+        MapCalls().Release(prefix, prefix->Reserved);
+        return nullptr;
+    }
+    std::memset(BlockOf(prefix), 0, size < prefix->HighWater ? size : prefix->HighWater);
+    if (size > prefix->HighWater) {
+        prefix->HighWater = size;
+    }
+    prefix->Size = size;
+    return prefix;
+}
+
+// A mapped block with room for total bytes, its prefix set for a caller size
+// of size bytes, all zero; NULL when the system refuses.
 Prefix *MapBlock(size_t total, uint32_t size) {
+    Prefix *kept = ReuseKept(total, size);
+    if (kept != nullptr) {
+        return kept;
+    }
     const PlatMapCalls &calls = MapCalls();
     size_t reserve = ReservationFor(total);
     if (reserve == 0) {
@@ -255,13 +336,31 @@ int PlatHeapFree(void *block) {
     }
     Prefix *prefix = PrefixOf(block);
     if (prefix->Reserved != 0) {
-        return MapCalls().Release(prefix, prefix->Reserved);
+        return Keep(prefix) || MapCalls().Release(prefix, prefix->Reserved);
     }
     return PlatSmallFree(prefix);
 }
 
 void PlatHeapSetMapThreshold(size_t bytes) {
     MapThreshold = bytes;
+}
+
+void PlatHeapSetCacheLimit(size_t bytes) {
+    Cache &cache = Kept();
+    Prefix *released[sizeof cache.Blocks / sizeof cache.Blocks[0]];
+    size_t count = 0;
+    {
+        std::lock_guard<std::mutex> hold(cache.Lock);
+        cache.Limit = bytes;
+        while (cache.Count > 0 && cache.Bytes > bytes) {
+            Prefix *prefix = cache.Blocks[--cache.Count];
+            cache.Bytes -= TouchedBytes(prefix);
+            released[count++] = prefix;
+        }
+    }
+    for (size_t i = 0; i < count; i++) {
+        MapCalls().Release(released[i], released[i]->Reserved);
+    }
 }
 
 uint64_t PlatHeapBytesCopied(void) {

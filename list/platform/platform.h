@@ -32,6 +32,12 @@ int PlatHeapFree(void *block);
 #define PlatHeapDefaultMapThreshold ((size_t)64 * 1024)
 void PlatHeapSetMapThreshold(size_t bytes);
 
+/* Released large blocks are kept for reuse while the pages they have touched
+ * add up to at most this many bytes. Setting a limit releases what is over it
+ * (0: keep nothing, as tests that count system calls need). */
+#define PlatHeapDefaultCacheLimit ((size_t)64 << 20)
+void PlatHeapSetCacheLimit(size_t bytes);
+
 /* Bytes the heap has copied itself to move blocks, since the process began
  * (a C runtime's realloc of a small block may copy too, unseen). */
 uint64_t PlatHeapBytesCopied(void);
