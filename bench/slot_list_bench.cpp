@@ -96,10 +96,19 @@ uint64_t CopiedSoFar(const std::vector<std::unique_ptr<VectorPeer<N>>> &containe
     return copied;
 }
 
+// Gives back the memory that released containers left with their heaps, so
+// that the next ones start on fresh pages.
+void ReleaseKeptMemory() {
+    PlatHeapSetCacheLimit(0);
+    PlatHeapSetCacheLimit(PlatHeapDefaultCacheLimit);
+    malloc_trim(0);
+}
+
 // k containers grow to n elements each, one element to each in turn, so that
-// no block can keep growing where it lies. Time is per element appended.
+// no block can keep growing where it lies. Time is per element appended; with
+// fresh, every round starts on pages the process has not touched yet.
 template <class C, size_t N>
-void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k) {
+void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool fresh) {
     uint64_t copied = 0;
     for (auto _ : state) {
         std::vector<std::unique_ptr<C>> containers;
@@ -117,6 +126,9 @@ void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k) {
         copied = CopiedSoFar<N>(containers) - before;
         state.PauseTiming();
         containers.clear();
+        if (fresh) {
+            ReleaseKeptMemory();
+        }
         state.ResumeTiming();
     }
     state.counters["copied_per_insert"] = static_cast<double>(copied) / static_cast<double>(n * k);
@@ -216,34 +228,24 @@ void RegisterSize() {
 }
 
 // Lists and std::vector growing in turn: 128-byte elements, GrowBy 64. The
-// operation is named turns-k; its n is per container, its time per element.
+// operation is named turns-k (turns-k-fresh on fresh pages); n in the name
+// counts the elements of all k containers, so that time is per element.
 void RegisterTurns() {
     constexpr size_t N = 128;
     Config config;
     config.Compare = CompareElements<N>;
     config.Visit = VisitElement;
-    for (int k : {1, 2, 4}) {
-        for (int64_t n : {10000, 100000, 200000}) {
-            std::string operation = "turns-" + std::to_string(k);
-            auto time = [k, n](auto body) {
-                return [k, n, body](benchmark::State &state) {
-                    body(state, k, n);
-                    state.SetItemsProcessed(state.iterations() * n * k);
-                };
-            };
-            std::string name =
-                operation + "/list/" + std::to_string(N) + "/" + std::to_string(n * k);
-            benchmark::RegisterBenchmark(name.c_str(),
-                                         time([config](benchmark::State &state, int k, int64_t n) {
-                                             GrowInTurns<SlotList<N>, N>(state, config, n, k);
-                                         }))
-                ->Unit(benchmark::kMicrosecond);
-            name = operation + "/vector/" + std::to_string(N) + "/" + std::to_string(n * k);
-            benchmark::RegisterBenchmark(name.c_str(),
-                                         time([config](benchmark::State &state, int k, int64_t n) {
-                                             GrowInTurns<VectorPeer<N>, N>(state, config, n, k);
-                                         }))
-                ->Unit(benchmark::kMicrosecond);
+    for (bool fresh : {false, true}) {
+        for (int k : {1, 2, 4}) {
+            for (int64_t n : {10000, 100000, 200000}) {
+                std::string operation = "turns-" + std::to_string(k) + (fresh ? "-fresh" : "");
+                Register(operation, "list", N, n * k, [=](benchmark::State &state) {
+                    GrowInTurns<SlotList<N>, N>(state, config, n, k, fresh);
+                });
+                Register(operation, "vector", N, n * k, [=](benchmark::State &state) {
+                    GrowInTurns<VectorPeer<N>, N>(state, config, n, k, fresh);
+                });
+            }
         }
     }
 }
