@@ -91,22 +91,43 @@ int TestHeap::Free(void *block) {
 
 void *TestHeap::Reserve(size_t size) {
     TestHeap &heap = *Current;
-    return heap.system_.Fails() ? nullptr : heap.innerMap_.Reserve(size);
+    void *address = heap.system_.Fails() ? nullptr : heap.innerMap_.Reserve(size);
+    if (address != nullptr) {
+        heap.mappings_[address] = size;
+    }
+    return address;
 }
 
 int TestHeap::Commit(void *address, size_t size) {
     TestHeap &heap = *Current;
-    return heap.system_.Fails() ? 0 : heap.innerMap_.Commit(address, size);
+    if (heap.system_.Fails()) {
+        return 0;
+    }
+    return heap.innerMap_.Commit == nullptr ? 1 : heap.innerMap_.Commit(address, size);
+}
+
+void TestHeap::CommitAsNeeded() {
+    const PlatMapCalls calls = {Reserve, Commit, nullptr, Release};
+    PlatSetMapCalls(&calls);
 }
 
 void *TestHeap::Extend(void *address, size_t oldSize, size_t newSize) {
     TestHeap &heap = *Current;
-    return heap.system_.Fails() ? nullptr : heap.innerMap_.Extend(address, oldSize, newSize);
+    void *moved = heap.system_.Fails() ? nullptr : heap.innerMap_.Extend(address, oldSize, newSize);
+    if (moved != nullptr) {
+        heap.mappings_.erase(address);
+        heap.mappings_[moved] = newSize;
+    }
+    return moved;
 }
 
 int TestHeap::Release(void *address, size_t size) {
     TestHeap &heap = *Current;
-    return heap.system_.Fails() ? 0 : heap.innerMap_.Release(address, size);
+    int released = heap.system_.Fails() ? 0 : heap.innerMap_.Release(address, size);
+    if (released) {
+        heap.mappings_.erase(address);
+    }
+    return released;
 }
 
 } // namespace testing_support

@@ -66,7 +66,13 @@ class TestHeap {
     // The same for the system calls behind large blocks (reserve, commit,
     // extend, release): a failed one returns NULL or 0 and does nothing.
     void FailSystemAt(uint64_t n, bool every = false) { system_.Arm(n, every); }
+    // Offers the heap what Windows offers: pages to commit as they are needed
+    // (a commit the system does not need succeeds without it) and no way to
+    // extend a reservation, so that those paths run on every system.
+    void CommitAsNeeded();
     uint64_t SystemCalls() const { return system_.Calls; }
+    // Reservations taken from the system and not given back.
+    size_t OutstandingMappings() const { return mappings_.size(); }
     uint64_t SystemFailures() const { return system_.Failures; }
 
   private:
@@ -79,6 +85,7 @@ class TestHeap {
     static int Release(void *address, size_t size);
 
     PlatMapCalls innerMap_{};
+    std::map<void *, size_t> mappings_;
     FailurePlan system_;
     MemHeapMethods inner_{};
     std::map<void *, uint32_t> live_;
