@@ -30,6 +30,7 @@ for kind in static shared; do
     test -f "$prefix/include/slot_list/$header"
   done
   test -f "$(find "$prefix" -name SlotListConfigVersion.cmake)"
+  cmp LICENSE "$prefix/share/doc/SlotList/LICENSE"
   pcfile=$(find "$prefix" -name slot_list.pc)
   libdir=$(dirname "$(dirname "$pcfile")")
 
