@@ -1,5 +1,6 @@
 // The demonstration's platform pieces on POSIX: errno texts, iconv for
-// terminals that are not GBK, and a one-key wait in place of "pause".
+// terminals that are not GBK (UTF-8 for those in the C locale), and a one-key
+// wait in place of "pause".
 
 #include "platform.h"
 
@@ -28,8 +29,8 @@ namespace {
     return xsi == 0 ? scratch : nullptr;
 }
 
-bool IsGbkCompatible(const char *codeset) {
-    static const char *const names[] = {"GBK", "GB18030", "GB2312", "CP936", "EUC-CN"};
+template <size_t N>
+bool IsOneOf(const char *codeset, const char *const (&names)[N]) {
     for (const char *name : names) {
         if (strcasecmp(codeset, name) == 0) {
             return true;
@@ -38,19 +39,35 @@ bool IsGbkCompatible(const char *codeset) {
     return false;
 }
 
-// The converter from GBK to the terminal's codeset, or (iconv_t)-1 when the
-// bytes go out as they are.
+bool IsGbkCompatible(const char *codeset) {
+    static const char *const names[] = {"GBK", "GB18030", "GB2312", "CP936", "EUC-CN"};
+    return IsOneOf(codeset, names);
+}
+
+// The C and POSIX locales' codeset, as the C libraries name it.
+bool IsPlainAscii(const char *codeset) {
+    static const char *const names[] = {"ANSI_X3.4-1968", "ASCII", "US-ASCII", "646"};
+    return IsOneOf(codeset, names);
+}
+
+// The converter from GBK to what the terminal shows, or (iconv_t)-1 when the
+// bytes go out as they are: to files, pipes and GBK terminals.
 iconv_t TerminalConverter() {
     static const iconv_t converter = [] {
-        if (!isatty(STDOUT_FILENO) || setlocale(LC_CTYPE, "") == nullptr) {
+        if (!isatty(STDOUT_FILENO)) {
             return reinterpret_cast<iconv_t>(-1);
         }
+        // A locale that cannot be loaded leaves the C locale in force.
+        setlocale(LC_CTYPE, "");
         const char *codeset = nl_langinfo(CODESET);
-        // An unknown or plain-ASCII locale says nothing of the terminal, so
-        // the bytes are left as they are.
-        if (codeset == nullptr || *codeset == '\0' || IsGbkCompatible(codeset) ||
-            strcmp(codeset, "ANSI_X3.4-1968") == 0) {
+        if (codeset == nullptr || *codeset == '\0' || IsGbkCompatible(codeset)) {
             return reinterpret_cast<iconv_t>(-1);
+        }
+        // The C locale (the default in containers and bare ssh sessions) says
+        // nothing of the terminal, and ASCII cannot carry the text; terminals
+        // today read UTF-8, so that is what they get, as Python does there.
+        if (IsPlainAscii(codeset)) {
+            codeset = "UTF-8";
         }
         return iconv_open(codeset, "GBK");
     }();

@@ -159,6 +159,32 @@ TEST(DemoRun, OnAUtf8TerminalShowsReadableTextAndWaitsForAKey) {
     close(terminal);
 }
 
+// The C locale's codeset is plain ASCII, which cannot carry the text; the
+// terminal is taken to read UTF-8.
+TEST(DemoRun, OnACLocaleTerminalWritesUtf8) {
+    int terminal;
+    pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        setenv("LC_ALL", "C", 1);
+        ExecDemo();
+    }
+    std::string seen;
+    EXPECT_TRUE(ReadUntil(terminal, seen, "请按任意键继续. . .")) << seen;
+    EXPECT_NE(std::string::npos, seen.find("插入元素到链表成功!"));
+    EXPECT_NE(std::string::npos, seen.find("hello\t遍历结束"));
+
+    ASSERT_EQ(1, write(terminal, "k", 1));
+    char drain[256];
+    while (read(terminal, drain, sizeof drain) > 0) {
+    }
+    int status;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    close(terminal);
+}
+
 // A heap that refuses everything the way the C heap does: setting ENOMEM.
 void *RefuseAlloc(uint32_t) {
     errno = ENOMEM;
