@@ -8,12 +8,14 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <signal.h>
 #include <string.h>
 #include <strings.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 #include "messages.h"
@@ -78,6 +80,50 @@ void WriteRaw(const char *bytes, size_t length) {
     fwrite(bytes, 1, length, stdout);
 }
 
+// While the key wait has the terminal in its own mode: the mode to put back,
+// and the signals that would end the program with the terminal left so.
+termios SavedMode;
+constexpr int EndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+struct sigaction SavedActions[std::size(EndingSignals)];
+
+void RestoreModeAndResignal(int signal) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
+    for (size_t i = 0; i < std::size(EndingSignals); i++) {
+        if (EndingSignals[i] == signal) {
+            sigaction(signal, &SavedActions[i], nullptr);
+        }
+    }
+    // Blocked until this handler returns, then it ends the program as it would
+    // have without the handler.
+    raise(signal);
+}
+
+// A signal that is ignored stays ignored.
+void TrapEndingSignals() {
+    struct sigaction trap = {};
+    trap.sa_handler = RestoreModeAndResignal;
+    sigemptyset(&trap.sa_mask);
+    for (size_t i = 0; i < std::size(EndingSignals); i++) {
+        sigaction(EndingSignals[i], nullptr, &SavedActions[i]);
+        if (SavedActions[i].sa_handler != SIG_IGN) {
+            sigaction(EndingSignals[i], &trap, nullptr);
+        }
+    }
+}
+
+void ReleaseEndingSignals() {
+    for (size_t i = 0; i < std::size(EndingSignals); i++) {
+        sigaction(EndingSignals[i], &SavedActions[i], nullptr);
+    }
+}
+
+// Returns when a byte has been read, or at once at the end of input.
+void ReadOneByte() {
+    char key;
+    while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
+}
+
 } // namespace
 
 int DemoLastErrorText(char *buffer, uint32_t size) {
@@ -112,23 +158,27 @@ void DemoWrite(const char *bytes, size_t length) {
 }
 
 void DemoWaitForKey() {
-    DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
-    fflush(stdout);
-    char key;
-    termios saved;
-    if (tcgetattr(STDIN_FILENO, &saved) == 0) {
-        // One key, without waiting for Enter and without echoing it.
-        termios raw = saved;
+    if (tcgetattr(STDIN_FILENO, &SavedMode) != 0) {
+        DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
+        fflush(stdout);
+        ReadOneByte();
+    } else {
+        TrapEndingSignals();
+        // One key, without waiting for Enter and without echoing it; the mode
+        // is set before the prompt shows, so no key can come in the old one.
+        termios raw = SavedMode;
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
         tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-        }
-        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    } else {
-        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-        }
+        DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
+        fflush(stdout);
+        ReadOneByte();
+        // An arrow key or a multi-byte character arrives as several bytes at
+        // once; the rest of them would land in the shell's input line.
+        tcflush(STDIN_FILENO, TCIFLUSH);
+        tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
+        ReleaseEndingSignals();
     }
     DemoWrite(MsgLineBreak, sizeof MsgLineBreak - 1);
     fflush(stdout);
