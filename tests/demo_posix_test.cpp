@@ -53,10 +53,11 @@ TEST(Messages, AreTheGbkBytesOfTheirTexts) {
 }
 
 // Replaces the calling (child) process with the demonstration, started the
-// way the tests themselves are: through the build's emulator, if it has one.
+// way the tests themselves are: through the build's emulator, if it has one
+// (found in PATH when it is named bare, as valgrind is).
 [[noreturn]] void ExecDemo() {
     const char *command[] = {SLOT_LIST_DEMO_COMMAND, nullptr};
-    execv(command[0], const_cast<char *const *>(command));
+    execvp(command[0], const_cast<char *const *>(command));
     _exit(127);
 }
 
