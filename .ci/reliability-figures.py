@@ -81,7 +81,10 @@ def coverage(directory):
         100.0 * (lines - lines_missed) / lines, lines - lines_missed, lines,
         100.0 * (branches - branches_missed) / branches, branches - branches_missed, branches)
 
-    missed = []
+    # The annotated sources list a template's branches once per instantiation,
+    # then again in each instantiation's own view (nested under "|"); a side
+    # counts as taken when any instantiation took it, as in the summary.
+    taken = {}
     source = {}
     path = None
     for line in read(os.path.join(directory, "branches.txt")).splitlines():
@@ -93,12 +96,18 @@ def coverage(directory):
         if code:
             source[(path, int(code.group(1)))] = code.group(2).strip()
             continue
-        branch = re.search(r"Branch \((\d+):(\d+)\): \[True: ([^,]+), False: ([^\]]+)\]", line)
+        branch = re.match(r"^  \|  Branch \((\d+):(\d+)\): \[True: ([^,]+), False: ([^\]]+)\]$",
+                          line)
         if branch:
-            at = int(branch.group(1))
-            for side, count in (("true", branch.group(3)), ("false", branch.group(4))):
-                if count.strip() == "0":
-                    missed.append((path, at, source.get((path, at), ""), side))
+            at = (path, int(branch.group(1)), int(branch.group(2)))
+            sides = taken.setdefault(at, {"true": False, "false": False})
+            sides["true"] |= branch.group(3).strip() != "0"
+            sides["false"] |= branch.group(4).strip() != "0"
+    if 2 * len(taken) != branches:
+        fail("branches.txt shows %d branches, report.txt %d" % (2 * len(taken), branches))
+    missed = [(path, line, source.get((path, line), ""), side)
+              for (path, line, column), sides in sorted(taken.items())
+              for side in ("true", "false") if not sides[side]]
     if len(missed) != branches_missed:
         fail("branches.txt shows %d branches never taken, report.txt %d"
              % (len(missed), branches_missed))
