@@ -20,7 +20,11 @@ done
 "$bench" --benchmark_filter='/1000$' --benchmark_min_time=0.0001 \
   --benchmark_format=json --benchmark_out=build/bench-smoke.json >/dev/null
 
-! grep -q '"error_occurred": true' build/bench-smoke.json
+# Under set -e a negated command never stops the script, so test explicitly.
+if grep -q '"error_occurred": true' build/bench-smoke.json; then
+  echo "a benchmark reported an error" >&2
+  exit 1
+fi
 
 # The report script reads that output and draws its plots without rerunning.
 ./bench/report --json build/bench-smoke.json --docs build/bench-smoke-docs >/dev/null
