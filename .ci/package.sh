@@ -30,6 +30,7 @@ for kind in static shared; do
     test -f "$prefix/include/slot_list/$header"
   done
   test -f "$(find "$prefix" -name SlotListConfigVersion.cmake)"
+  cmp LICENSE "$prefix/share/doc/SlotList/LICENSE"
   pcfile=$(find "$prefix" -name slot_list.pc)
   libdir=$(dirname "$(dirname "$pcfile")")
 
@@ -55,8 +56,11 @@ done
 
 echo "== add_subdirectory"
 cmake -S tests/consumer/cpp -B "$work/subdir" -G Ninja -DSLOT_LIST_SOURCE_DIR="$PWD"
-if ninja -C "$work/subdir" -t targets all | grep -q slot_list_tests; then
-  echo "tests are built for a project that pulls slot list in" >&2
+# Read whole first: grep -q ending the pipe early would fail it under pipefail
+# and let the check pass.
+targets=$(ninja -C "$work/subdir" -t targets all)
+if grep -qE 'slot_list_(tests|demo|example)' <<<"$targets"; then
+  echo "tests, the demo or the examples are built for a project that pulls slot list in" >&2
   exit 1
 fi
 cmake --build "$work/subdir"

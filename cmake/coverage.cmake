@@ -4,7 +4,7 @@
 # coverage_report merges them and writes the summary (report.txt) and the
 # annotated sources with every branch count (branches.txt) next to them.
 option(SLOT_LIST_COVERAGE "Add the coverage_report target (Clang coverage build)" OFF)
-if(NOT SLOT_LIST_COVERAGE OR NOT SLOT_LIST_TEST)
+if(NOT SLOT_LIST_COVERAGE OR NOT SLOT_LIST_BUILD_TESTS)
   return()
 endif()
 

@@ -1,7 +1,6 @@
 # GoogleTest built with the project, for cross builds where no GTest package
-# exists for the target: from the sources Debian's libgtest-dev installs.
-set(SLOT_LIST_GTEST_SOURCE_DIR /usr/src/googletest
-    CACHE PATH "GoogleTest sources to build when cross-compiling")
+# exists for the target: from the sources Debian's libgtest-dev installs, in
+# SLOT_LIST_GTEST_SOURCE_DIR (cmake/googletest.cmake).
 
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -1,6 +1,6 @@
 # Install rules: the public headers under include/slot_list/, the library, the
-# CMake package SlotList (SlotList::slot_list) with its version file, and the
-# pkg-config file slot_list.pc.
+# CMake package SlotList (SlotList::slot_list) with its version file, the
+# pkg-config file slot_list.pc, and the license under share/doc/SlotList/.
 
 include(CMakePackageConfigHelpers)
 
@@ -11,6 +11,7 @@ install(TARGETS slot_list EXPORT SlotListTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${SLOT_LIST_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/slot_list)
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(EXPORT SlotListTargets NAMESPACE SlotList:: DESTINATION ${SLOT_LIST_CMAKE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/SlotListConfig.cmake.in

@@ -12,9 +12,9 @@
 // no text can be had.
 int DemoLastErrorText(char *buffer, uint32_t size);
 
-// Writes GBK bytes to standard output. A terminal whose encoding is not
-// GBK-compatible gets them converted so that they read correctly; a file or
-// pipe gets them unchanged.
+// Writes GBK bytes to standard output. A file, a pipe or a GBK terminal gets
+// them unchanged; a terminal in another locale gets them converted to its
+// codeset, and one in the C or POSIX locale (plain ASCII) gets UTF-8.
 void DemoWrite(const char *bytes, size_t length);
 
 // Waits for one key press after showing the platform's prompt. Returns at once

@@ -1,5 +1,6 @@
 // The demonstration's platform pieces on POSIX: errno texts, iconv for
-// terminals that are not GBK, and a one-key wait in place of "pause".
+// terminals that are not GBK (UTF-8 for those in the C locale), and a one-key
+// wait in place of "pause".
 
 #include "platform.h"
 
@@ -7,12 +8,14 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <signal.h>
 #include <string.h>
 #include <strings.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <iterator>
 #include <vector>
 
 #include "messages.h"
@@ -28,8 +31,8 @@ namespace {
     return xsi == 0 ? scratch : nullptr;
 }
 
-bool IsGbkCompatible(const char *codeset) {
-    static const char *const names[] = {"GBK", "GB18030", "GB2312", "CP936", "EUC-CN"};
+template <size_t N>
+bool IsOneOf(const char *codeset, const char *const (&names)[N]) {
     for (const char *name : names) {
         if (strcasecmp(codeset, name) == 0) {
             return true;
@@ -38,19 +41,35 @@ bool IsGbkCompatible(const char *codeset) {
     return false;
 }
 
-// The converter from GBK to the terminal's codeset, or (iconv_t)-1 when the
-// bytes go out as they are.
+bool IsGbkCompatible(const char *codeset) {
+    static const char *const names[] = {"GBK", "GB18030", "GB2312", "CP936", "EUC-CN"};
+    return IsOneOf(codeset, names);
+}
+
+// The C and POSIX locales' codeset, as the C libraries name it.
+bool IsPlainAscii(const char *codeset) {
+    static const char *const names[] = {"ANSI_X3.4-1968", "ASCII", "US-ASCII", "646"};
+    return IsOneOf(codeset, names);
+}
+
+// The converter from GBK to what the terminal shows, or (iconv_t)-1 when the
+// bytes go out as they are: to files, pipes and GBK terminals.
 iconv_t TerminalConverter() {
     static const iconv_t converter = [] {
-        if (!isatty(STDOUT_FILENO) || setlocale(LC_CTYPE, "") == nullptr) {
+        if (!isatty(STDOUT_FILENO)) {
             return reinterpret_cast<iconv_t>(-1);
         }
+        // A locale that cannot be loaded leaves the C locale in force.
+        setlocale(LC_CTYPE, "");
         const char *codeset = nl_langinfo(CODESET);
-        // An unknown or plain-ASCII locale says nothing of the terminal, so
-        // the bytes are left as they are.
-        if (codeset == nullptr || *codeset == '\0' || IsGbkCompatible(codeset) ||
-            strcmp(codeset, "ANSI_X3.4-1968") == 0) {
+        if (codeset == nullptr || *codeset == '\0' || IsGbkCompatible(codeset)) {
             return reinterpret_cast<iconv_t>(-1);
+        }
+        // The C locale (the default in containers and bare ssh sessions) says
+        // nothing of the terminal, and ASCII cannot carry the text; terminals
+        // today read UTF-8, so that is what they get, as Python does there.
+        if (IsPlainAscii(codeset)) {
+            codeset = "UTF-8";
         }
         return iconv_open(codeset, "GBK");
     }();
@@ -59,6 +78,50 @@ iconv_t TerminalConverter() {
 
 void WriteRaw(const char *bytes, size_t length) {
     fwrite(bytes, 1, length, stdout);
+}
+
+// While the key wait has the terminal in its own mode: the mode to put back,
+// and the signals that would end the program with the terminal left so.
+termios SavedMode;
+constexpr int EndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+struct sigaction SavedActions[std::size(EndingSignals)];
+
+void RestoreModeAndResignal(int signal) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
+    for (size_t i = 0; i < std::size(EndingSignals); i++) {
+        if (EndingSignals[i] == signal) {
+            sigaction(signal, &SavedActions[i], nullptr);
+        }
+    }
+    // Blocked until this handler returns, then it ends the program as it would
+    // have without the handler.
+    raise(signal);
+}
+
+// A signal that is ignored stays ignored.
+void TrapEndingSignals() {
+    struct sigaction trap = {};
+    trap.sa_handler = RestoreModeAndResignal;
+    sigemptyset(&trap.sa_mask);
+    for (size_t i = 0; i < std::size(EndingSignals); i++) {
+        sigaction(EndingSignals[i], nullptr, &SavedActions[i]);
+        if (SavedActions[i].sa_handler != SIG_IGN) {
+            sigaction(EndingSignals[i], &trap, nullptr);
+        }
+    }
+}
+
+void ReleaseEndingSignals() {
+    for (size_t i = 0; i < std::size(EndingSignals); i++) {
+        sigaction(EndingSignals[i], &SavedActions[i], nullptr);
+    }
+}
+
+// Returns when a byte has been read, or at once at the end of input.
+void ReadOneByte() {
+    char key;
+    while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    }
 }
 
 } // namespace
@@ -95,23 +158,27 @@ void DemoWrite(const char *bytes, size_t length) {
 }
 
 void DemoWaitForKey() {
-    DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
-    fflush(stdout);
-    char key;
-    termios saved;
-    if (tcgetattr(STDIN_FILENO, &saved) == 0) {
-        // One key, without waiting for Enter and without echoing it.
-        termios raw = saved;
+    if (tcgetattr(STDIN_FILENO, &SavedMode) != 0) {
+        DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
+        fflush(stdout);
+        ReadOneByte();
+    } else {
+        TrapEndingSignals();
+        // One key, without waiting for Enter and without echoing it; the mode
+        // is set before the prompt shows, so no key can come in the old one.
+        termios raw = SavedMode;
         raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
         tcsetattr(STDIN_FILENO, TCSANOW, &raw);
-        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-        }
-        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    } else {
-        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-        }
+        DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
+        fflush(stdout);
+        ReadOneByte();
+        // An arrow key or a multi-byte character arrives as several bytes at
+        // once; the rest of them would land in the shell's input line.
+        tcflush(STDIN_FILENO, TCIFLUSH);
+        tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
+        ReleaseEndingSignals();
     }
     DemoWrite(MsgLineBreak, sizeof MsgLineBreak - 1);
     fflush(stdout);

@@ -25,6 +25,11 @@
 
 #include "slot_list_export.h"
 
+/* The library's version; the build checks that it matches the CMake project's. */
+#define SLOT_LIST_VERSION_MAJOR 0
+#define SLOT_LIST_VERSION_MINOR 1
+#define SLOT_LIST_VERSION_PATCH 0
+
 #ifdef __cplusplus
 extern "C" {
 #endif

@@ -9,7 +9,9 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -51,10 +53,11 @@ TEST(Messages, AreTheGbkBytesOfTheirTexts) {
 }
 
 // Replaces the calling (child) process with the demonstration, started the
-// way the tests themselves are: through the build's emulator, if it has one.
+// way the tests themselves are: through the build's emulator, if it has one
+// (found in PATH when it is named bare, as valgrind is).
 [[noreturn]] void ExecDemo() {
     const char *command[] = {SLOT_LIST_DEMO_COMMAND, nullptr};
-    execv(command[0], const_cast<char *const *>(command));
+    execvp(command[0], const_cast<char *const *>(command));
     _exit(127);
 }
 
@@ -157,6 +160,101 @@ TEST(DemoRun, OnAUtf8TerminalShowsReadableTextAndWaitsForAKey) {
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(0, WEXITSTATUS(status));
     close(terminal);
+}
+
+// The C locale's codeset is plain ASCII, which cannot carry the text; the
+// terminal is taken to read UTF-8.
+TEST(DemoRun, OnACLocaleTerminalWritesUtf8) {
+    int terminal;
+    pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_NE(-1, child);
+    if (child == 0) {
+        setenv("LC_ALL", "C", 1);
+        ExecDemo();
+    }
+    std::string seen;
+    EXPECT_TRUE(ReadUntil(terminal, seen, "请按任意键继续. . .")) << seen;
+    EXPECT_NE(std::string::npos, seen.find("插入元素到链表成功!"));
+    EXPECT_NE(std::string::npos, seen.find("hello\t遍历结束"));
+
+    ASSERT_EQ(1, write(terminal, "k", 1));
+    char drain[256];
+    while (read(terminal, drain, sizeof drain) > 0) {
+    }
+    int status;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    close(terminal);
+}
+
+// The demonstration on a terminal of its own, whose other side (Keyboard) the
+// test writes keys to. The test keeps the terminal itself open as well, so
+// that its modes and unread input can still be looked at once the
+// demonstration has ended.
+struct TerminalRun {
+    pid_t Child = -1;
+    int Keyboard = -1;
+    int Terminal = -1;
+    termios Before = {};
+};
+
+TerminalRun StartOnTerminal() {
+    TerminalRun run;
+    EXPECT_EQ(0, openpty(&run.Keyboard, &run.Terminal, nullptr, nullptr, nullptr));
+    EXPECT_EQ(0, tcgetattr(run.Terminal, &run.Before));
+    run.Child = fork();
+    if (run.Child == 0) {
+        close(run.Keyboard);
+        if (setsid() == -1 || ioctl(run.Terminal, TIOCSCTTY, 0) == -1) {
+            _exit(126);
+        }
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+            dup2(run.Terminal, fd);
+        }
+        close(run.Terminal);
+        setenv("LC_ALL", "C.UTF-8", 1);
+        ExecDemo();
+    }
+    return run;
+}
+
+// An arrow key sends three bytes at once: the wait takes all of them, so none
+// reaches whatever reads the terminal next. Ctrl-C ends the wait by SIGINT.
+// Either way the terminal's modes are back as they were.
+TEST(DemoRun, OnATerminalTheKeyWaitTakesAWholeKeyAndRestoresTheModes) {
+    struct Case {
+        std::string Keys;
+        int Signal;
+    };
+    for (const Case &key : {Case{"\x1b[A", 0}, Case{"\x03", SIGINT}}) {
+        TerminalRun run = StartOnTerminal();
+        ASSERT_NE(-1, run.Child);
+        std::string seen;
+        EXPECT_TRUE(ReadUntil(run.Keyboard, seen, "请按任意键继续. . .")) << seen;
+        ASSERT_EQ(static_cast<ssize_t>(key.Keys.size()),
+                  write(run.Keyboard, key.Keys.data(), key.Keys.size()));
+        int status;
+        ASSERT_EQ(run.Child, waitpid(run.Child, &status, 0));
+        if (key.Signal == 0) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == key.Signal) << status;
+        }
+
+        termios after;
+        ASSERT_EQ(0, tcgetattr(run.Terminal, &after));
+        EXPECT_EQ(run.Before.c_lflag, after.c_lflag);
+        // Whatever is left unread, taken without waiting.
+        after.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+        after.c_cc[VMIN] = 0;
+        after.c_cc[VTIME] = 0;
+        ASSERT_EQ(0, tcsetattr(run.Terminal, TCSANOW, &after));
+        char left[16];
+        EXPECT_EQ(0, read(run.Terminal, left, sizeof left));
+        close(run.Terminal);
+        close(run.Keyboard);
+    }
 }
 
 // A heap that refuses everything the way the C heap does: setting ENOMEM.
