@@ -8,6 +8,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <poll.h>
 #include <signal.h>
 #include <string.h>
 #include <strings.h>
@@ -86,22 +87,21 @@ termios SavedMode;
 constexpr int EndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 struct sigaction SavedActions[std::size(EndingSignals)];
 
-void RestoreModeAndResignal(int signal) {
+// The ending signal that came during the wait, 0 for none.
+volatile sig_atomic_t EndingSignal = 0;
+
+// Puts the terminal back at once and notes the signal; the wait then ends and
+// the program dies of it outside the handler (a sanitizer's runtime, among
+// others, may not deliver a signal raised again from inside its handler).
+void RestoreModeAndNote(int signal) {
     tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
-    for (size_t i = 0; i < std::size(EndingSignals); i++) {
-        if (EndingSignals[i] == signal) {
-            sigaction(signal, &SavedActions[i], nullptr);
-        }
-    }
-    // Blocked until this handler returns, then it ends the program as it would
-    // have without the handler.
-    raise(signal);
+    EndingSignal = signal;
 }
 
 // A signal that is ignored stays ignored.
 void TrapEndingSignals() {
     struct sigaction trap = {};
-    trap.sa_handler = RestoreModeAndResignal;
+    trap.sa_handler = RestoreModeAndNote;
     sigemptyset(&trap.sa_mask);
     for (size_t i = 0; i < std::size(EndingSignals); i++) {
         sigaction(EndingSignals[i], nullptr, &SavedActions[i]);
@@ -117,10 +117,21 @@ void ReleaseEndingSignals() {
     }
 }
 
-// Returns when a byte has been read, or at once at the end of input.
+// Returns when a byte has been read, at once at the end of input, or when an
+// ending signal has come. The wait wakes now and then: a runtime that holds
+// signals back until its next call (a sanitizer's) would otherwise leave it
+// blocked with the signal pending.
 void ReadOneByte() {
-    char key;
-    while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+    while (EndingSignal == 0) {
+        pollfd input = {STDIN_FILENO, POLLIN, 0};
+        int ready = poll(&input, 1, 200);
+        if (ready < 0 && errno != EINTR) {
+            return;
+        }
+        char key;
+        if (ready > 0 && (read(STDIN_FILENO, &key, 1) >= 0 || errno != EINTR)) {
+            return;
+        }
     }
 }
 
@@ -179,6 +190,10 @@ void DemoWaitForKey() {
         tcflush(STDIN_FILENO, TCIFLUSH);
         tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
         ReleaseEndingSignals();
+        if (EndingSignal != 0) {
+            // Ends the program as the signal would have without the trap.
+            raise(EndingSignal);
+        }
     }
     DemoWrite(MsgLineBreak, sizeof MsgLineBreak - 1);
     fflush(stdout);

@@ -14,7 +14,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 
 #include "platform/platform.h"
 
@@ -36,9 +35,14 @@ std::atomic<uint64_t> BytesCopied{0};
 
 size_t MapThreshold = PlatHeapDefaultMapThreshold;
 
-PlatMapCalls &MapCalls() {
-    static PlatMapCalls calls = PlatSystemMapCalls();
-    return calls;
+// The calls in use: the system's unless a test has put others in. Plain
+// constant-initialised state, so that the library needs nothing of the C++
+// runtime (C programs link it with a C compiler).
+PlatMapCalls InstalledCalls;
+const PlatMapCalls *CurrentCalls = &PlatSystemMapCalls;
+
+const PlatMapCalls &MapCalls() {
+    return *CurrentCalls;
 }
 
 Prefix *PrefixOf(void *block) {
@@ -106,16 +110,29 @@ bool CommitFor(Prefix *prefix, size_t total) {
 // Released mapped blocks kept for reuse. Bytes counts what they hold in
 // touched pages (prefix and high water mark), which is what they cost.
 struct Cache {
-    std::mutex Lock;
+    std::atomic_flag Busy = ATOMIC_FLAG_INIT; // held for a scan of Blocks, never longer
     Prefix *Blocks[16] = {};
     size_t Count = 0;
     size_t Bytes = 0;
     size_t Limit = PlatHeapDefaultCacheLimit;
 };
 
+Cache KeptBlocks;
+
+// Holds the cache for its lifetime.
+class CacheHold {
+  public:
+    CacheHold() {
+        while (KeptBlocks.Busy.test_and_set(std::memory_order_acquire)) {
+        }
+    }
+    ~CacheHold() { KeptBlocks.Busy.clear(std::memory_order_release); }
+    CacheHold(const CacheHold &) = delete;
+    CacheHold &operator=(const CacheHold &) = delete;
+};
+
 Cache &Kept() {
-    static Cache cache;
-    return cache;
+    return KeptBlocks;
 }
 
 size_t TouchedBytes(const Prefix *prefix) {
@@ -125,7 +142,7 @@ size_t TouchedBytes(const Prefix *prefix) {
 // Takes the smallest kept block whose reservation holds total bytes, or NULL.
 Prefix *TakeKept(size_t total) {
     Cache &cache = Kept();
-    std::lock_guard<std::mutex> hold(cache.Lock);
+    CacheHold hold;
     size_t best = cache.Count;
     for (size_t i = 0; i < cache.Count; i++) {
         if (cache.Blocks[i]->Reserved >= total &&
@@ -145,7 +162,7 @@ Prefix *TakeKept(size_t total) {
 // Keeps a released block when the cache has room; false when it has none.
 bool Keep(Prefix *prefix) {
     Cache &cache = Kept();
-    std::lock_guard<std::mutex> hold(cache.Lock);
+    CacheHold hold;
     size_t bytes = TouchedBytes(prefix);
     if (cache.Count == sizeof cache.Blocks / sizeof cache.Blocks[0] ||
         bytes > cache.Limit - cache.Bytes) {
@@ -350,7 +367,7 @@ void PlatHeapSetCacheLimit(size_t bytes) {
     Prefix *released[sizeof cache.Blocks / sizeof cache.Blocks[0]];
     size_t count = 0;
     {
-        std::lock_guard<std::mutex> hold(cache.Lock);
+        CacheHold hold;
         cache.Limit = bytes;
         while (cache.Count > 0 && cache.Bytes > bytes) {
             Prefix *prefix = cache.Blocks[--cache.Count];
@@ -368,7 +385,12 @@ uint64_t PlatHeapBytesCopied(void) {
 }
 
 void PlatSetMapCalls(const PlatMapCalls *calls) {
-    MapCalls() = calls == nullptr ? PlatSystemMapCalls() : *calls;
+    if (calls == nullptr) {
+        CurrentCalls = &PlatSystemMapCalls;
+        return;
+    }
+    InstalledCalls = *calls;
+    CurrentCalls = &InstalledCalls;
 }
 
 void PlatGetMapCalls(PlatMapCalls *calls) {

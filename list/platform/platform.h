@@ -65,7 +65,7 @@ typedef struct PlatMapCalls {
 } PlatMapCalls;
 
 /* The system's own calls and page size. */
-PlatMapCalls PlatSystemMapCalls(void);
+extern const PlatMapCalls PlatSystemMapCalls;
 size_t PlatPageSize(void);
 
 /* Puts calls behind the mapped blocks (the system's again when calls is NULL),

@@ -9,6 +9,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <atomic>
+
 struct ListLock {
     pthread_mutex_t Mutex;
 };
@@ -57,13 +59,17 @@ int PlatSmallFree(void *block) {
     return 1;
 }
 
-PlatMapCalls PlatSystemMapCalls(void) {
-    return PlatMapCalls{Reserve, nullptr, Extend, Release};
-}
+extern const PlatMapCalls PlatSystemMapCalls = {Reserve, nullptr, Extend, Release};
 
 size_t PlatPageSize(void) {
-    static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    return page;
+    // Every thread that finds it unset stores the same value.
+    static std::atomic<size_t> page{0};
+    size_t known = page.load(std::memory_order_relaxed);
+    if (known == 0) {
+        known = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        page.store(known, std::memory_order_relaxed);
+    }
+    return known;
 }
 
 uint32_t PlatLockSize(void) {

@@ -6,6 +6,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <atomic>
+
 struct ListLock {
     CRITICAL_SECTION Section;
 };
@@ -46,18 +48,20 @@ int PlatSmallFree(void *block) {
     return HeapFree(heap, 0, block) ? 1 : 0;
 }
 
-PlatMapCalls PlatSystemMapCalls(void) {
-    // Windows cannot resize a reservation: past it, a larger one and a copy.
-    return PlatMapCalls{Reserve, Commit, nullptr, Release};
-}
+// Windows cannot resize a reservation: past it, a larger one and a copy.
+extern const PlatMapCalls PlatSystemMapCalls = {Reserve, Commit, nullptr, Release};
 
 size_t PlatPageSize(void) {
-    static const size_t page = [] {
+    // Every thread that finds it unset stores the same value.
+    static std::atomic<size_t> page{0};
+    size_t known = page.load(std::memory_order_relaxed);
+    if (known == 0) {
         SYSTEM_INFO info;
         GetSystemInfo(&info);
-        return static_cast<size_t>(info.dwPageSize);
-    }();
-    return page;
+        known = static_cast<size_t>(info.dwPageSize);
+        page.store(known, std::memory_order_relaxed);
+    }
+    return known;
 }
 
 uint32_t PlatLockSize(void) {
