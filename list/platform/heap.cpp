@@ -62,9 +62,22 @@ bool AddSizes(size_t a, size_t b, size_t *sum) {
     return true;
 }
 
+// The system's page size, asked once; every thread that finds it unset
+// stores the same value.
+std::atomic<size_t> KnownPageSize{0};
+
+size_t PageSize() {
+    size_t page = KnownPageSize.load(std::memory_order_relaxed);
+    if (page == 0) {
+        page = PlatPageSize();
+        KnownPageSize.store(page, std::memory_order_relaxed);
+    }
+    return page;
+}
+
 // bytes rounded up to whole pages; 0 when that does not fit in a size_t.
 size_t WholePages(size_t bytes) {
-    size_t page = PlatPageSize();
+    size_t page = PageSize();
     size_t padded;
     if (!AddSizes(bytes, page - 1, &padded)) {
         return 0;
@@ -131,17 +144,13 @@ class CacheHold {
     CacheHold &operator=(const CacheHold &) = delete;
 };
 
-Cache &Kept() {
-    return KeptBlocks;
-}
-
 size_t TouchedBytes(const Prefix *prefix) {
     return PrefixSize + prefix->HighWater;
 }
 
 // Takes the smallest kept block whose reservation holds total bytes, or NULL.
 Prefix *TakeKept(size_t total) {
-    Cache &cache = Kept();
+    Cache &cache = KeptBlocks;
     CacheHold hold;
     size_t best = cache.Count;
     for (size_t i = 0; i < cache.Count; i++) {
@@ -161,7 +170,7 @@ Prefix *TakeKept(size_t total) {
 
 // Keeps a released block when the cache has room; false when it has none.
 bool Keep(Prefix *prefix) {
-    Cache &cache = Kept();
+    Cache &cache = KeptBlocks;
     CacheHold hold;
     size_t bytes = TouchedBytes(prefix);
     if (cache.Count == sizeof cache.Blocks / sizeof cache.Blocks[0] ||
@@ -363,7 +372,7 @@ void PlatHeapSetMapThreshold(size_t bytes) {
 }
 
 void PlatHeapSetCacheLimit(size_t bytes) {
-    Cache &cache = Kept();
+    Cache &cache = KeptBlocks;
     Prefix *released[sizeof cache.Blocks / sizeof cache.Blocks[0]];
     size_t count = 0;
     {

@@ -64,7 +64,8 @@ typedef struct PlatMapCalls {
     int (*Release)(void *address, size_t size);
 } PlatMapCalls;
 
-/* The system's own calls and page size. */
+/* The system's own calls, and its page size (asked each time: the heap keeps
+ * it). */
 extern const PlatMapCalls PlatSystemMapCalls;
 size_t PlatPageSize(void);
 

@@ -9,8 +9,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <atomic>
-
 struct ListLock {
     pthread_mutex_t Mutex;
 };
@@ -62,14 +60,7 @@ int PlatSmallFree(void *block) {
 extern const PlatMapCalls PlatSystemMapCalls = {Reserve, nullptr, Extend, Release};
 
 size_t PlatPageSize(void) {
-    // Every thread that finds it unset stores the same value.
-    static std::atomic<size_t> page{0};
-    size_t known = page.load(std::memory_order_relaxed);
-    if (known == 0) {
-        known = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        page.store(known, std::memory_order_relaxed);
-    }
-    return known;
+    return static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
 uint32_t PlatLockSize(void) {

@@ -6,8 +6,6 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <atomic>
-
 struct ListLock {
     CRITICAL_SECTION Section;
 };
@@ -52,16 +50,9 @@ int PlatSmallFree(void *block) {
 extern const PlatMapCalls PlatSystemMapCalls = {Reserve, Commit, nullptr, Release};
 
 size_t PlatPageSize(void) {
-    // Every thread that finds it unset stores the same value.
-    static std::atomic<size_t> page{0};
-    size_t known = page.load(std::memory_order_relaxed);
-    if (known == 0) {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        known = static_cast<size_t>(info.dwPageSize);
-        page.store(known, std::memory_order_relaxed);
-    }
-    return known;
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return static_cast<size_t>(info.dwPageSize);
 }
 
 uint32_t PlatLockSize(void) {
