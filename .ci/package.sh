@@ -22,7 +22,7 @@ for kind in static shared; do
     -DBUILD_SHARED_LIBS=$shared -DSLOT_LIST_TEST=$shared
   cmake --build "$build" -j2
   if [ "$kind" = shared ]; then
-    ctest --test-dir "$build" -j2 --output-on-failure
+    ctest --test-dir "$build" -j2 --timeout 300 --output-on-failure
   fi
   cmake --install "$build" --prefix "$prefix"
 
