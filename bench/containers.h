@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 #include "workload.h"
 
 #ifdef SLOT_LIST_BENCH_GLIB

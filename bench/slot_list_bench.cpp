@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "containers.h"
-#include "list_internal.h"
+#include <slot_list/slot_list.h>
 #include "platform/platform.h"
 #include "workload.h"
 
@@ -85,7 +85,7 @@ void FindLast(benchmark::State &state, Config config, int64_t n) {
 // Bytes the containers have copied to grow, so far.
 template <size_t N>
 uint64_t CopiedSoFar(const std::vector<std::unique_ptr<SlotList<N>>> &) {
-    return PlatHeapBytesCopied();
+    return slot_list::internal::PlatHeapBytesCopied();
 }
 template <size_t N>
 uint64_t CopiedSoFar(const std::vector<std::unique_ptr<VectorPeer<N>>> &containers) {
@@ -99,8 +99,8 @@ uint64_t CopiedSoFar(const std::vector<std::unique_ptr<VectorPeer<N>>> &containe
 // Gives back the memory that released containers left with their heaps, so
 // that the next ones start on fresh pages.
 void ReleaseKeptMemory() {
-    PlatHeapSetCacheLimit(0);
-    PlatHeapSetCacheLimit(PlatHeapDefaultCacheLimit);
+    slot_list::internal::PlatHeapSetCacheLimit(0);
+    slot_list::internal::PlatHeapSetCacheLimit(slot_list::internal::PlatHeapDefaultCacheLimit);
     malloc_trim(0);
 }
 
@@ -284,7 +284,7 @@ int main(int argc, char **argv) {
     std::string missing = bench::PeersLeftOut();
     std::fprintf(stderr, "peers left out: %s\n", missing.c_str());
     benchmark::AddCustomContext("peers_left_out", missing);
-    benchmark::AddCustomContext("list_header_bytes", std::to_string(ListHeaderSize));
+    benchmark::AddCustomContext("list_header_bytes", std::to_string(sizeof(ListBlock)));
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 namespace {
 
@@ -35,7 +35,7 @@ int64_t GrowInTurns(int k) {
     }
     unsigned char element[ElementSize];
     std::memset(element, 0x5a, sizeof element);
-    uint64_t before = PlatHeapBytesCopied();
+    uint64_t before = slot_list::internal::PlatHeapBytesCopied();
     for (uint32_t i = 0; i < PerList; i++) {
         std::memcpy(element, &i, sizeof i);
         for (ListHandle &list : lists) {
@@ -44,7 +44,7 @@ int64_t GrowInTurns(int k) {
             }
         }
     }
-    int64_t copied = static_cast<int64_t>(PlatHeapBytesCopied() - before);
+    int64_t copied = static_cast<int64_t>(slot_list::internal::PlatHeapBytesCopied() - before);
     for (ListHandle &list : lists) {
         ListDestroy(&list);
     }
@@ -54,7 +54,7 @@ int64_t GrowInTurns(int k) {
 } // namespace
 
 int main() {
-    PlatHeapSetCacheLimit(0);
+    slot_list::internal::PlatHeapSetCacheLimit(0);
     // Large lists filled and released first, as in a program that has run a
     // while: a C heap then no longer gives large blocks pages of their own.
     if (GrowInTurns(4) < 0) {

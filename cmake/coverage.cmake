@@ -3,7 +3,6 @@
 # its tests write raw profiles to build/coverage/profiles; the target
 # coverage_report merges them and writes the summary (report.txt) and the
 # annotated sources with every branch count (branches.txt) next to them.
-option(SLOT_LIST_COVERAGE "Add the coverage_report target (Clang coverage build)" OFF)
 if(NOT SLOT_LIST_COVERAGE OR NOT SLOT_LIST_BUILD_TESTS)
   return()
 endif()

@@ -15,8 +15,6 @@ endif()
 
 # Cross and -m32 builds cannot use the host's GoogleTest package.
 if(CMAKE_CROSSCOMPILING OR SLOT_LIST_GTEST_FROM_SOURCE)
-  set(SLOT_LIST_GTEST_SOURCE_DIR /usr/src/googletest
-      CACHE PATH "GoogleTest sources to build when cross-compiling")
   if(EXISTS ${SLOT_LIST_GTEST_SOURCE_DIR}/CMakeLists.txt)
     include(${PROJECT_SOURCE_DIR}/cmake/gtest-from-source.cmake)
     set(SLOT_LIST_BUILD_TESTS ON)

@@ -7,9 +7,6 @@ if(NOT (CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SIZEOF_VOID_P EQUAL 4))
   return()
 endif()
 
-set(SLOT_LIST_I386_ROUTE auto CACHE STRING "How to run 32-bit programs: auto, native or qemu")
-set_property(CACHE SLOT_LIST_I386_ROUTE PROPERTY STRINGS auto native qemu)
-
 set(route ${SLOT_LIST_I386_ROUTE})
 if(route STREQUAL "auto")
   # Static, and without the sanitizers (which cannot link statically), so that

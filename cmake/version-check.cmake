@@ -1,7 +1,7 @@
 # The public header states the version for code built without CMake
-# (SLOT_LIST_VERSION_MAJOR/MINOR/PATCH in list/slot_list.h); configuration
+# (SLOT_LIST_VERSION_MAJOR/MINOR/PATCH in slot_list.h); configuration
 # stops when it differs from project(VERSION), so neither is bumped alone.
-file(STRINGS ${PROJECT_SOURCE_DIR}/list/slot_list.h version_lines
+file(STRINGS ${PROJECT_SOURCE_DIR}/list/include/slot_list/slot_list.h version_lines
      REGEX "^#define SLOT_LIST_VERSION_(MAJOR|MINOR|PATCH) ")
 foreach(part MAJOR MINOR PATCH)
   set(header_${part} "")
@@ -13,6 +13,6 @@ foreach(part MAJOR MINOR PATCH)
 endforeach()
 set(header_version "${header_MAJOR}.${header_MINOR}.${header_PATCH}")
 if(NOT header_version STREQUAL PROJECT_VERSION)
-  message(FATAL_ERROR "list/slot_list.h says version ${header_version}, CMakeLists.txt says "
+  message(FATAL_ERROR "slot_list.h says version ${header_version}, CMakeLists.txt says "
                       "${PROJECT_VERSION}: make them the same")
 endif()

@@ -7,7 +7,7 @@
 
 #include "demo.h"
 #include "messages.h"
-#include "platform.h"
+#include "platform/platform.h"
 
 char ErrorText[1024];
 

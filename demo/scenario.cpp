@@ -5,8 +5,8 @@
 
 #include "demo.h"
 #include "messages.h"
-#include "platform.h"
-#include "slot_list.h"
+#include "platform/platform.h"
+#include <slot_list/slot_list.h>
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <stdio.h>
 
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 typedef struct {
     int id; /* never 0: a slot whose bytes are all zero is a hole */

@@ -1,7 +1,7 @@
 #include <cstdint>
 #include <iostream>
 
-#include "slot_list.hpp"
+#include <slot_list/slot_list.hpp>
 
 int main() {
     // 64 slots, growing by 64; compaction once more than 16 holes pile up.

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "model.h"
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
+#include "slot_at.h"
 #include "test_heap.h"
 
 using fuzz_model::Bytes;
@@ -52,9 +53,9 @@ struct Calls {
 } Seen;
 
 uint32_t SlotIndex(const void *slot) {
-    const auto *slots = reinterpret_cast<const unsigned char *>(*Seen.Handle) + HeaderSize;
     return static_cast<uint32_t>(
-        static_cast<size_t>(static_cast<const unsigned char *>(slot) - slots) / Seen.ElementSize);
+        static_cast<size_t>(static_cast<const unsigned char *>(slot) - testing_support::SlotAt(*Seen.Handle, 0)) /
+        Seen.ElementSize);
 }
 
 int32_t Compare(const void *first, const void *second) {
@@ -176,9 +177,7 @@ void Runner::Step(Reader &in, size_t step) {
             break;
         }
         uint32_t index = pick % model_.TheList()->Capacity;
-        const auto *slot =
-            reinterpret_cast<unsigned char *>(handle_) + HeaderSize + size_t{index} * ElementSize();
-        result = ListInsert(&handle_, slot);
+        result = ListInsert(&handle_, testing_support::SlotAt(handle_, index));
         expected = model_.InsertOwnSlot(index);
         break;
     }
@@ -269,9 +268,7 @@ void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected
         fail("no list");
     }
     const ListBlock &block = *handle_;
-    auto *slots = reinterpret_cast<unsigned char *>(handle_) + HeaderSize;
-    const unsigned char *firstHole =
-        list->FirstHole ? slots + size_t{*list->FirstHole} * list->ElementSize : nullptr;
+    const unsigned char *firstHole = list->FirstHole ? testing_support::SlotAt(handle_, *list->FirstHole) : nullptr;
     if (block.Compare != Compare || block.Visit != Visit || block.Lock != lock_) {
         fail("callbacks or lock");
     }
@@ -284,7 +281,7 @@ void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected
              std::to_string(list->Count) + " HoleCount " + std::to_string(block.HoleCount) + "/" +
              std::to_string(list->HoleCount));
     }
-    if (std::memcmp(slots, list->Slots.data(), list->Slots.size()) != 0) {
+    if (std::memcmp(testing_support::SlotAt(handle_, 0), list->Slots.data(), list->Slots.size()) != 0) {
         fail("slot bytes");
     }
 }
@@ -318,7 +315,7 @@ struct StepTally {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     // The lists here stay small; a low threshold sends their blocks through
     // both of the heap's paths, the C heap's and pages of their own.
-    PlatHeapSetMapThreshold(256);
+    slot_list::internal::PlatHeapSetMapThreshold(256);
     Reader in(data, size);
     Runner runner;
     size_t step = 0;

@@ -1,8 +1,10 @@
-// Deletion and compaction.
+// Deletion and the compaction pass it may end with.
 
-#include "list_internal.h"
 #include "mem.h"
 #include "platform/platform.h"
+#include "slots.h"
+
+using namespace slot_list::internal;
 
 namespace {
 
@@ -10,8 +12,52 @@ namespace {
 unsigned char *FirstMatch(ListBlock *block, const void *key) {
     const ListCompareProc compare = block->Compare;
     // A hole is never compared: matching one would count it twice.
-    return ListEachLive(
-        block, [compare, key](unsigned char *slot, uint32_t) { return compare(slot, key) == 0; });
+    return EachLive(block, 0, [compare, key](unsigned char *slot, uint32_t) {
+        return compare(slot, key) == 0;
+    });
+}
+
+// Removes empty slots from start upward until no counted hole remains, moving
+// the slots above each one down, in place; the vacated top slots are cleared.
+// Returns 1 with HoleCount 0 and FirstHole NULL. Returns 0 when the walk passes
+// the last used slot with holes still counted (the header no longer matches
+// the slots); every empty slot met has been removed, Count and HoleCount are
+// lowered for them and FirstHole keeps its value. The caller holds the lock.
+int Compact(ListBlock *block, unsigned char *start) {
+    const uint32_t size = block->ElementSize;
+    const uint32_t count = block->Count;
+    uint32_t holes = block->HoleCount;
+    // One pass with a read index r and a write index w: empty slots met while
+    // holes are still counted are dropped, each run of other slots moves down
+    // once, and the first holes-th empty slot ends the walk with the rest of
+    // the used range moving down as it stands. Every move clears what it
+    // vacates, so everything from w to r is zero throughout and the top of
+    // the used range reads as empty at the end.
+    uint32_t r = SlotIndex(block, start);
+    uint32_t w = r;
+    while (r < count && holes > 0) {
+        if (BytesAreZero(SlotAt(block, r), size)) {
+            r++;
+            holes--;
+            continue;
+        }
+        uint32_t run = r;
+        while (r < count && !BytesAreZero(SlotAt(block, r), size)) {
+            r++;
+        }
+        MemMoveClear(SlotAt(block, w), SlotAt(block, run), (r - run) * size);
+        w += r - run;
+    }
+    MemMoveClear(SlotAt(block, w), SlotAt(block, r), (count - r) * size);
+    w += count - r;
+    block->Count = w;
+    block->HoleCount = holes;
+    if (holes > 0) {
+        // The walk passed the last used slot with holes still counted.
+        return 0;
+    }
+    block->FirstHole = nullptr;
+    return 1;
 }
 
 // The body of ListDelete, run under the lock.
@@ -28,13 +74,13 @@ int DeleteLocked(ListBlock *block, const void *key) {
     if (block->HoleCount <= block->HoleLimit) {
         return 1;
     }
-    return ListCompact(block, block->FirstHole);
+    return Compact(block, block->FirstHole);
 }
 
 } // namespace
 
 int ListDelete(ListHandle *handle, const void *key) {
-    ListBlock *block = ListBlockOf(handle);
+    ListBlock *block = BlockOf(handle);
     if (block == nullptr || key == nullptr) {
         return 0;
     }
@@ -42,62 +88,4 @@ int ListDelete(ListHandle *handle, const void *key) {
     int result = DeleteLocked(block, key);
     PlatLockLeave(block->Lock);
     return result;
-}
-
-int ListCompact(ListBlock *block, unsigned char *start) {
-    const uint32_t size = block->ElementSize;
-    const uint32_t count = block->Count;
-    uint32_t holes = block->HoleCount;
-    // One pass with a read index r and a write index w: empty slots met while
-    // holes are still counted are dropped, each run of other slots moves down
-    // once, and the first holes-th empty slot ends the walk with the rest of
-    // the used range moving down as it stands.
-    uint32_t r = ListSlotIndex(block, start);
-    uint32_t w = r;
-    while (r < count && holes > 0) {
-        if (ListBytesAreZero(ListSlot(block, r), size)) {
-            r++;
-            holes--;
-            continue;
-        }
-        uint32_t run = r;
-        while (r < count && !ListBytesAreZero(ListSlot(block, r), size)) {
-            r++;
-        }
-        // The walk starts at a hole, so every run lies above w and moves.
-        PlatMove(ListSlot(block, w), ListSlot(block, run), static_cast<size_t>(r - run) * size);
-        w += r - run;
-    }
-    if (r < count) {
-        PlatMove(ListSlot(block, w), ListSlot(block, r), static_cast<size_t>(count - r) * size);
-        w += count - r;
-    }
-    // What was vacated at the top reads as empty again.
-    PlatZero(ListSlot(block, w), static_cast<size_t>(count - w) * size);
-    block->Count = w;
-    block->HoleCount = holes;
-    if (holes > 0) {
-        // The walk passed the last used slot with holes still counted.
-        return 0;
-    }
-    block->FirstHole = nullptr;
-    return 1;
-}
-
-int MemMoveClear(void *destination, void *source, uint32_t length) {
-    PlatMove(destination, source, length);
-    // Clear the part of the source the destination does not cover: all of it
-    // when they are apart, below the destination when moving up, above the
-    // destination's end when moving down.
-    auto *from = static_cast<unsigned char *>(source);
-    uintptr_t to = reinterpret_cast<uintptr_t>(destination);
-    uintptr_t at = reinterpret_cast<uintptr_t>(source);
-    if (to >= at + length || at >= to + length) {
-        PlatZero(from, length);
-    } else if (to > at) {
-        PlatZero(from, to - at);
-    } else if (to < at) {
-        PlatZero(from + length - (at - to), at - to);
-    }
-    return 1;
 }

@@ -1,68 +1,32 @@
-/*
- * mem.h - the heap primitives through which the list gets, grows and releases
- * all of its memory, and the replaceable heap behind them.
- *
- * Internal to the library; tests include it to exercise the primitives and to
- * put a failing heap behind the list.
- */
+// mem.h - the heap primitives through which the list gets, grows and releases
+// all of its memory, over the heap installed with ListSetHeap.
 #ifndef SLOT_LIST_MEM_H
 #define SLOT_LIST_MEM_H
 
-#include <stdint.h>
+#include <cstdint>
 
-#ifdef __cplusplus
-extern "C" {
-#endif
+namespace slot_list::internal {
 
-/*
- * Returns a block of size bytes, all zero, or NULL when size is 0 (the heap is
- * not called) or when the heap cannot provide one.
- */
+// Returns a block of size bytes, all zero, or NULL when size is 0 (the heap is
+// not called) or when the heap cannot provide one.
 void *MemAlloc(uint32_t size);
 
-/*
- * Returns block to the heap. Returns non-zero on success and 0 when the heap
- * refuses, in which case the block is still valid. NULL is handed to the heap
- * as it is, which accepts it as an empty release.
- */
+// Returns block to the heap. Returns non-zero on success and 0 when the heap
+// refuses, in which case the block is still valid. NULL is handed to the heap
+// as it is, which accepts it as an empty release.
 int MemFree(void *block);
 
-/*
- * Resizes block to newSize bytes; it may move. Contents up to the smaller of
- * the two sizes survive and every byte past the old size reads as zero.
- * Returns the (possibly new) address, or NULL when block is NULL, newSize is 0
- * or the heap cannot resize it; the block is then untouched and still valid.
- */
+// Resizes block to newSize bytes; it may move. Contents up to the smaller of
+// the two sizes survive and every byte past the old size reads as zero.
+// Returns the (possibly new) address, or NULL when block is NULL, newSize is 0
+// or the heap cannot resize it; the block is then untouched and still valid.
 void *MemReAlloc(void *block, uint32_t newSize);
 
-/*
- * Moves length bytes from source to destination, which may overlap in either
- * direction, and leaves every source byte that the destination does not cover
- * zero. Works in place and cannot fail: returns 1 (length 0 does nothing).
- */
+// Moves length bytes from source to destination, which may overlap in either
+// direction, and leaves every source byte that the destination does not cover
+// zero. Works in place and cannot fail: returns 1 (length 0 does nothing).
 int MemMoveClear(void *destination, void *source, uint32_t length);
 
-/* The heap behind the primitives. Alloc zero-fills; ReAlloc zero-fills growth
- * and leaves the block valid on failure; Free returns non-zero on success. */
-typedef struct MemHeapMethods {
-    void *(*Alloc)(uint32_t size);
-    void *(*ReAlloc)(void *block, uint32_t newSize);
-    int (*Free)(void *block);
-} MemHeapMethods;
+} // namespace slot_list::internal
 
-/*
- * Puts methods behind the primitives, or the platform's heap again when
- * methods is NULL. Every block must go back to the heap it came from, so swap
- * heaps only while no list is alive, or from a heap that wraps the current one.
- * Not thread-safe: call it while no other thread uses the list.
- */
-void MemSetHeap(const MemHeapMethods *methods);
-
-/* Copies the methods now behind the primitives into *methods. */
-void MemGetHeap(MemHeapMethods *methods);
-
-#ifdef __cplusplus
-}
-#endif
-
-#endif /* SLOT_LIST_MEM_H */
+#endif // SLOT_LIST_MEM_H

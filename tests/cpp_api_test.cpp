@@ -1,7 +1,7 @@
 // The C++ interface: List and SharedList through one typed suite, the default
 // bytewise equality, and SharedList under eight threads at once.
 
-#include "slot_list.hpp"
+#include <slot_list/slot_list.hpp>
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "helpers.h"
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 using namespace testing_support;
 
@@ -122,8 +122,7 @@ TEST(ListInsert, CopiesTheWholeElement) {
     std::vector<unsigned char> element = Element(64, 7);
     ASSERT_EQ(1, ListInsert(&handle, element.data()));
     element[0] = 99; // the list keeps its own copy
-    const auto *slot = reinterpret_cast<const unsigned char *>(handle) + Header;
-    EXPECT_EQ(0, std::memcmp(Element(64, 7).data(), slot, 64));
+    EXPECT_EQ(0, std::memcmp(Element(64, 7).data(), SlotAt(handle, 0), 64));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
@@ -166,8 +165,7 @@ TEST(ListInsert, CarriesFirstHoleOverAMove) {
     ListHandle before = handle;
     InsertKeys(&handle, {4}); // Count 3 + 1 fills capacity 4: grows
     ASSERT_NE(before, handle);
-    const auto *slots = reinterpret_cast<unsigned char *>(handle) + Header;
-    EXPECT_EQ(slots + 32, handle->FirstHole);
+    EXPECT_EQ(SlotAt(handle, 1), handle->FirstHole);
     EXPECT_EQ((std::vector<uint32_t>{1, 0, 3, 4}), SlotKeys(handle));
     // The carried hole still steers compaction.
     handle->HoleLimit = 0;
@@ -188,8 +186,7 @@ TEST(ListInsert, CopiesFromItsOwnSlotAcrossAMove) {
     ListHandle before = handle;
     ASSERT_EQ(1, ListInsert(&handle, slot)); // grows and moves first
     ASSERT_NE(before, handle);
-    const auto *slots = reinterpret_cast<unsigned char *>(handle) + Header;
-    EXPECT_EQ(0, std::memcmp(key.data(), slots + 32, 32));
+    EXPECT_EQ(0, std::memcmp(key.data(), SlotAt(handle, 1), 32));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
@@ -199,15 +196,15 @@ struct SmallBlockHeap {
     static void *Alloc(uint32_t) { return MemHeapInner.Alloc(256); }
     static void *ReAlloc(void *block, uint32_t size) { return MemHeapInner.ReAlloc(block, size); }
     static int Free(void *block) { return MemHeapInner.Free(block); }
-    static MemHeapMethods MemHeapInner;
+    static ListHeapMethods MemHeapInner;
 };
-MemHeapMethods SmallBlockHeap::MemHeapInner;
+ListHeapMethods SmallBlockHeap::MemHeapInner;
 
 TEST(ListInsert, RefusesAGrowthWhoseSizeOverflows) {
-    MemGetHeap(&SmallBlockHeap::MemHeapInner);
-    const MemHeapMethods small = {SmallBlockHeap::Alloc, SmallBlockHeap::ReAlloc,
+    ListGetHeap(&SmallBlockHeap::MemHeapInner);
+    const ListHeapMethods small = {SmallBlockHeap::Alloc, SmallBlockHeap::ReAlloc,
                                   SmallBlockHeap::Free};
-    MemSetHeap(&small);
+    ListSetHeap(&small);
     ListHandle handle = nullptr;
     // One slot of 2^31 bytes: the first insert must grow to 2^32 + header.
     ASSERT_EQ(1, ListCreate(&handle, CompareKeys, NoVisit, 1, 1u << 31, 0));
@@ -216,7 +213,36 @@ TEST(ListInsert, RefusesAGrowthWhoseSizeOverflows) {
     EXPECT_EQ(0, ListInsert(&handle, element));
     EXPECT_EQ(0, std::memcmp(&header, handle, sizeof header));
     EXPECT_NE(0, ListDestroy(&handle));
-    MemSetHeap(nullptr);
+    ListSetHeap(nullptr);
+}
+
+bool SameHeap(const ListHeapMethods &a, const ListHeapMethods &b) {
+    return a.Alloc == b.Alloc && a.ReAlloc == b.ReAlloc && a.Free == b.Free;
+}
+
+TEST(ListSetHeap, TakesAWholeHeapOnlyAndNullBringsBackTheLibrarys) {
+    ListHeapMethods own;
+    ListGetHeap(&own);
+    ListGetHeap(nullptr);
+    const ListHeapMethods small = {SmallBlockHeap::Alloc, SmallBlockHeap::ReAlloc,
+                                  SmallBlockHeap::Free};
+    const ListHeapMethods partial[] = {{nullptr, small.ReAlloc, small.Free},
+                                       {small.Alloc, nullptr, small.Free},
+                                       {small.Alloc, small.ReAlloc, nullptr}};
+    for (const ListHeapMethods &heap : partial) {
+        EXPECT_EQ(0, ListSetHeap(&heap));
+        ListHeapMethods now;
+        ListGetHeap(&now);
+        EXPECT_TRUE(SameHeap(own, now)) << &heap - partial;
+    }
+    ListGetHeap(&SmallBlockHeap::MemHeapInner);
+    ASSERT_EQ(1, ListSetHeap(&small));
+    ListHeapMethods now;
+    ListGetHeap(&now);
+    EXPECT_TRUE(SameHeap(small, now));
+    EXPECT_EQ(1, ListSetHeap(nullptr));
+    ListGetHeap(&now);
+    EXPECT_TRUE(SameHeap(own, now));
 }
 
 TEST(ListDestroy, ClearsTheHandleAndRefusesASecondCall) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "helpers.h"
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 using namespace testing_support;
 
@@ -21,10 +21,7 @@ struct Delete : ::testing::Test {
             EXPECT_NE(0, ListDestroy(&handle));
         }
     }
-    unsigned char *Slot(uint32_t index) const {
-        return reinterpret_cast<unsigned char *>(handle) + sizeof(ListBlock) +
-               static_cast<size_t>(index) * handle->ElementSize;
-    }
+    unsigned char *Slot(uint32_t index) const { return SlotAt(handle, index); }
     // Every slot from Count to the end of the block reads as zero.
     bool TailIsZero() const {
         const auto *end = reinterpret_cast<const unsigned char *>(handle) + handle->BlockSize;

@@ -20,7 +20,6 @@
 
 #include "demo.h"
 #include "messages.h"
-#include "mem.h"
 #include "scenario_run.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "demo.h"
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 namespace {
 

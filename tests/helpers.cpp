@@ -6,7 +6,9 @@
 #include <cstring>
 #include <thread>
 
+#if SLOT_LIST_TEST_INTERNALS
 #include "platform/platform.h"
+#endif
 
 namespace testing_support {
 
@@ -71,9 +73,8 @@ uint32_t Capacity(ListHandle handle) {
 
 std::vector<uint32_t> SlotKeys(ListHandle handle) {
     std::vector<uint32_t> keys;
-    const auto *slots = reinterpret_cast<const unsigned char *>(handle) + sizeof(ListBlock);
     for (uint32_t i = 0; i < handle->Count; i++) {
-        const unsigned char *slot = slots + static_cast<size_t>(i) * handle->ElementSize;
+        const unsigned char *slot = SlotAt(handle, i);
         bool empty = std::all_of(slot, slot + handle->ElementSize,
                                  [](unsigned char byte) { return byte == 0; });
         keys.push_back(empty ? 0 : KeyOf(slot));
@@ -81,7 +82,9 @@ std::vector<uint32_t> SlotKeys(ListHandle handle) {
     return keys;
 }
 
+#if SLOT_LIST_TEST_INTERNALS
 bool LockIsFree(ListLock *lock) {
+    using namespace slot_list::internal;
     bool taken = false;
     std::thread other([lock, &taken] {
         taken = PlatLockTryEnter(lock) != 0;
@@ -92,6 +95,7 @@ bool LockIsFree(ListLock *lock) {
     other.join();
     return taken;
 }
+#endif
 
 std::vector<unsigned char> Snapshot(ListHandle handle) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(handle);

@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
+#include "slot_at.h"
 #include "test_heap.h"
 
 namespace testing_support {
@@ -51,9 +52,11 @@ uint32_t Capacity(ListHandle handle);
 // The keys of slots 0 to Count - 1, 0 standing for an all-zero slot.
 std::vector<uint32_t> SlotKeys(ListHandle handle);
 
+#if SLOT_LIST_TEST_INTERNALS
 // True when a thread other than the caller can take the lock at once, that is
 // when no thread holds it.
 bool LockIsFree(ListLock *lock);
+#endif
 
 // Every byte of the block, header included.
 std::vector<unsigned char> Snapshot(ListHandle handle);

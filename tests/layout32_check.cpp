@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 static_assert(sizeof(void *) == 4, "this check is for 32-bit targets");
 

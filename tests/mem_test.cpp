@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 
 using namespace testing_support;
+using namespace slot_list::internal;
 
 namespace {
 

@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "helpers.h"
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 using namespace testing_support;
+using namespace slot_list::internal;
 
 namespace {
 

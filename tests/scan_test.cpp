@@ -7,7 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
+
+#include "slot_at.h"
 
 namespace {
 
@@ -56,9 +58,8 @@ TEST_P(Scan, RunsOfHolesAreSkippedAndLateBytesKeepSlotsLive) {
 
     ListTraverse(&handle);
     std::vector<std::pair<const void *, uint32_t>> expected;
-    const auto *slots = reinterpret_cast<const unsigned char *>(handle) + sizeof(ListBlock);
     for (uint32_t key = 1; key <= n; key++) {
-        const void *slot = slots + static_cast<size_t>(key - 1) * Size;
+        const void *slot = testing_support::SlotAt(handle, key - 1);
         if (live[key]) {
             expected.emplace_back(slot, key);
         }

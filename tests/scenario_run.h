@@ -7,8 +7,9 @@
 #include <cstdio>
 #include <string>
 
+#include <slot_list/slot_list.h>
+
 #include "demo.h"
-#include "mem.h"
 
 struct ScenarioRun {
     int Status;
@@ -17,13 +18,13 @@ struct ScenarioRun {
 
 // The scenario's exit status and everything it wrote to standard output; the
 // platform's heap is back behind the list afterwards.
-inline ScenarioRun RunScenarioWithHeap(const MemHeapMethods &heap) {
-    MemSetHeap(&heap);
+inline ScenarioRun RunScenarioWithHeap(const ListHeapMethods &heap) {
+    EXPECT_EQ(1, ListSetHeap(&heap));
     ::testing::internal::CaptureStdout();
     int status = RunScenario();
     std::fflush(stdout);
     std::string output = ::testing::internal::GetCapturedStdout();
-    MemSetHeap(nullptr);
+    ListSetHeap(nullptr);
     return {status, output};
 }
 

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if SLOT_LIST_TEST_INTERNALS
+using namespace slot_list::internal;
+#endif
+
 namespace testing_support {
 
 namespace {
@@ -10,29 +14,35 @@ TestHeap *Current = nullptr;
 } // namespace
 
 TestHeap::TestHeap() {
+    ListGetHeap(&inner_);
+    Current = this;
+    const ListHeapMethods methods = {Alloc, ReAlloc, Free};
+    ListSetHeap(&methods);
+#if SLOT_LIST_TEST_INTERNALS
     // Kept pages would stand in for system calls that the tests count and fail.
     PlatHeapSetCacheLimit(0);
-    MemGetHeap(&inner_);
     PlatGetMapCalls(&innerMap_);
-    Current = this;
-    const MemHeapMethods methods = {Alloc, ReAlloc, Free};
-    MemSetHeap(&methods);
     // A call the system does not offer stays absent.
     const PlatMapCalls calls = {Reserve, innerMap_.Commit == nullptr ? nullptr : Commit,
                                 innerMap_.Extend == nullptr ? nullptr : Extend, Release};
     PlatSetMapCalls(&calls);
+#endif
 }
 
 TestHeap::~TestHeap() {
+#if SLOT_LIST_TEST_INTERNALS
     PlatSetMapCalls(&innerMap_);
-    MemSetHeap(&inner_);
+#endif
+    ListSetHeap(&inner_);
     Current = nullptr;
     // Blocks kept by a failed release are returned here so the process stays
     // clean for the leak checker; the test has looked at Outstanding() already.
     for (const auto &entry : live_) {
         inner_.Free(entry.first);
     }
+#if SLOT_LIST_TEST_INTERNALS
     PlatHeapSetCacheLimit(PlatHeapDefaultCacheLimit);
+#endif
 }
 
 void *TestHeap::Alloc(uint32_t size) {
@@ -89,6 +99,7 @@ int TestHeap::Free(void *block) {
     return result;
 }
 
+#if SLOT_LIST_TEST_INTERNALS
 void *TestHeap::Reserve(size_t size) {
     TestHeap &heap = *Current;
     void *address = heap.system_.Fails() ? nullptr : heap.innerMap_.Reserve(size);
@@ -129,5 +140,6 @@ int TestHeap::Release(void *address, size_t size) {
     }
     return released;
 }
+#endif
 
 } // namespace testing_support

@@ -1,7 +1,8 @@
 // A heap for tests: fails chosen calls, can move every growth, runs a hook
-// inside a growth and counts the blocks it has handed out; below it, fails
-// chosen system calls of the pages that large blocks get. Free of GoogleTest
-// so that the fuzz target uses it too.
+// inside a growth and counts the blocks it has handed out; below it, where
+// the tests reach the library's internals (SLOT_LIST_TEST_INTERNALS, a static
+// build), fails chosen system calls of the pages that large blocks get. Free
+// of GoogleTest so that the fuzz target uses it too.
 #ifndef SLOT_LIST_TEST_HEAP_H
 #define SLOT_LIST_TEST_HEAP_H
 
@@ -10,8 +11,11 @@
 #include <functional>
 #include <map>
 
-#include "mem.h"
+#include <slot_list/slot_list.h>
+
+#if SLOT_LIST_TEST_INTERNALS
 #include "platform/platform.h"
+#endif
 
 namespace testing_support {
 
@@ -37,7 +41,7 @@ struct FailurePlan {
     }
 };
 
-// Puts itself behind the Mem* primitives for its lifetime, wrapping the heap
+// Puts itself behind the lists (ListSetHeap) for its lifetime, wrapping the heap
 // that was there. Only one may live at a time; not thread-safe.
 class TestHeap {
   public:
@@ -63,6 +67,7 @@ class TestHeap {
     // Blocks handed out and not released.
     size_t Outstanding() const { return live_.size(); }
 
+#if SLOT_LIST_TEST_INTERNALS
     // The same for the system calls behind large blocks (reserve, commit,
     // extend, release): a failed one returns NULL or 0 and does nothing.
     void FailSystemAt(uint64_t n, bool every = false) { system_.Arm(n, every); }
@@ -74,20 +79,23 @@ class TestHeap {
     // Reservations taken from the system and not given back.
     size_t OutstandingMappings() const { return mappings_.size(); }
     uint64_t SystemFailures() const { return system_.Failures; }
+#endif
 
   private:
     static void *Alloc(uint32_t size);
     static void *ReAlloc(void *block, uint32_t newSize);
     static int Free(void *block);
+#if SLOT_LIST_TEST_INTERNALS
     static void *Reserve(size_t size);
     static int Commit(void *address, size_t size);
     static void *Extend(void *address, size_t oldSize, size_t newSize);
     static int Release(void *address, size_t size);
 
-    PlatMapCalls innerMap_{};
+    slot_list::internal::PlatMapCalls innerMap_{};
     std::map<void *, size_t> mappings_;
     FailurePlan system_;
-    MemHeapMethods inner_{};
+#endif
+    ListHeapMethods inner_{};
     std::map<void *, uint32_t> live_;
     std::function<void(void *)> onGrowth_;
     FailurePlan plan_;

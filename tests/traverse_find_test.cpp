@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "helpers.h"
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 using namespace testing_support;
 
@@ -54,21 +54,55 @@ TEST_F(TraverseFind, HolesUsePositionsAndAreNeverCompared) {
     EXPECT_EQ((std::vector<uint32_t>{1, 3, 0}), Positions());
     EXPECT_EQ((std::vector<uint32_t>{1, 3}), VisitedKeys());
     EXPECT_EQ(1, Visits.back().IsEnd);
-    const auto *slots = reinterpret_cast<const unsigned char *>(handle) + sizeof(ListBlock);
-    EXPECT_EQ(slots, Visits[0].Element);
-    EXPECT_EQ(slots + 32, Visits[1].Element);
+    EXPECT_EQ(SlotAt(handle, 0), Visits[0].Element);
+    EXPECT_EQ(SlotAt(handle, 2), Visits[1].Element);
 
     CompareCalls = 0;
-    EXPECT_EQ(slots + 32, Find(3));
+    EXPECT_EQ(SlotAt(handle, 2), Find(3));
     EXPECT_EQ(2, CompareCalls);
     EXPECT_EQ(nullptr, Find(2));
+}
+
+// The walk without a callback meets what a traversal visits, in order, and
+// holds to its contract at the edges.
+TEST_F(TraverseFind, NextWalksTheLiveSlotsATraversalVisits) {
+    handle = MakeList(8, 16, 5);
+    InsertKeys(&handle, {1, 2, 3, 4, 5});
+    ASSERT_EQ(1, DeleteKey(&handle, 1));
+    ASSERT_EQ(1, DeleteKey(&handle, 4));
+    ASSERT_EQ(1, DeleteKey(&handle, 5));
+    CompareCalls = 0;
+    ListTraverse(&handle);
+    Visits.pop_back();
+    std::vector<std::pair<const void *, uint32_t>> walked;
+    uint32_t position = 0; // read as 1
+    for (void *element; (element = ListNext(&handle, &position)) != nullptr; position++) {
+        walked.emplace_back(element, position);
+    }
+    std::vector<std::pair<const void *, uint32_t>> visited;
+    for (const Visit &visit : Visits) {
+        visited.emplace_back(visit.Element, visit.Position);
+    }
+    EXPECT_EQ(visited, walked);
+    EXPECT_EQ(4u, position) << "the position after the last live one, unwritten at the end";
+
+    // At the used range's end, past it, and with nothing to walk.
+    for (uint32_t start : {handle->Count, handle->Count + 1, UINT32_MAX}) {
+        position = start;
+        EXPECT_EQ(nullptr, ListNext(&handle, &position));
+        EXPECT_EQ(start, position);
+    }
+    ListHandle none = nullptr;
+    EXPECT_EQ(nullptr, ListNext(&none, &position));
+    EXPECT_EQ(nullptr, ListNext(nullptr, &position));
+    EXPECT_EQ(nullptr, ListNext(&handle, nullptr));
+    EXPECT_EQ(0, CompareCalls);
 }
 
 TEST_F(TraverseFind, FindReturnsTheLastMatch) {
     handle = MakeList(4, 16, 1);
     InsertKeys(&handle, {7, 8, 7, 9});
-    const auto *slots = reinterpret_cast<const unsigned char *>(handle) + sizeof(ListBlock);
-    EXPECT_EQ(slots + 2 * 16, Find(7));
+    EXPECT_EQ(SlotAt(handle, 2), Find(7));
     EXPECT_EQ(4, CompareCalls); // the walk goes on past the first hit
 }
 

@@ -17,6 +17,8 @@
 
 #include "platform/platform.h"
 
+namespace slot_list::internal {
+
 namespace {
 
 // Every block starts with this record; the caller's bytes follow it.
@@ -389,7 +391,7 @@ void PlatHeapSetCacheLimit(size_t bytes) {
     }
 }
 
-uint64_t PlatHeapBytesCopied(void) {
+uint64_t PlatHeapBytesCopied() {
     return BytesCopied.load(std::memory_order_relaxed);
 }
 
@@ -405,3 +407,5 @@ void PlatSetMapCalls(const PlatMapCalls *calls) {
 void PlatGetMapCalls(PlatMapCalls *calls) {
     *calls = MapCalls();
 }
+
+} // namespace slot_list::internal

@@ -13,6 +13,8 @@ struct ListLock {
     pthread_mutex_t Mutex;
 };
 
+namespace slot_list::internal {
+
 namespace {
 
 void *Reserve(size_t size) {
@@ -59,11 +61,11 @@ int PlatSmallFree(void *block) {
 
 extern const PlatMapCalls PlatSystemMapCalls = {Reserve, nullptr, Extend, Release};
 
-size_t PlatPageSize(void) {
+size_t PlatPageSize() {
     return static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
-uint32_t PlatLockSize(void) {
+uint32_t PlatLockSize() {
     return sizeof(ListLock);
 }
 
@@ -101,3 +103,5 @@ void PlatMove(void *destination, const void *source, size_t length) {
 void PlatZero(void *destination, size_t length) {
     memset(destination, 0, length);
 }
+
+} // namespace slot_list::internal

@@ -10,6 +10,8 @@ struct ListLock {
     CRITICAL_SECTION Section;
 };
 
+namespace slot_list::internal {
+
 namespace {
 
 void *Reserve(size_t size) {
@@ -49,13 +51,13 @@ int PlatSmallFree(void *block) {
 // Windows cannot resize a reservation: past it, a larger one and a copy.
 extern const PlatMapCalls PlatSystemMapCalls = {Reserve, Commit, nullptr, Release};
 
-size_t PlatPageSize(void) {
+size_t PlatPageSize() {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     return static_cast<size_t>(info.dwPageSize);
 }
 
-uint32_t PlatLockSize(void) {
+uint32_t PlatLockSize() {
     return sizeof(ListLock);
 }
 
@@ -87,3 +89,5 @@ void PlatMove(void *destination, const void *source, size_t length) {
 void PlatZero(void *destination, size_t length) {
     RtlZeroMemory(destination, length);
 }
+
+} // namespace slot_list::internal

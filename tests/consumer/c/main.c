@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "slot_list.h"
+#include <slot_list/slot_list.h>
 
 static int32_t CompareInts(const void *first, const void *second) {
     return memcmp(first, second, sizeof(int32_t)) != 0;

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "slot_list.hpp"
+#include <slot_list/slot_list.hpp>
 
 int main() {
     int failures = 0;

@@ -1,47 +1,10 @@
-// The block and its primitives: the replaceable heap, the size helper and the
-// empty-slot rule.
+// The size helper and the zero scan behind the empty-slot rule.
 
-#include <cstring>
+#include "slots.h"
 
-#include "list_internal.h"
-#include "mem.h"
-#include "platform/platform.h"
+namespace slot_list::internal {
 
-namespace {
-
-const MemHeapMethods PlatformHeap = {PlatHeapAlloc, PlatHeapReAlloc, PlatHeapFree};
-
-MemHeapMethods CurrentHeap = PlatformHeap;
-
-} // namespace
-
-void MemSetHeap(const MemHeapMethods *methods) {
-    CurrentHeap = methods == nullptr ? PlatformHeap : *methods;
-}
-
-void MemGetHeap(MemHeapMethods *methods) {
-    *methods = CurrentHeap;
-}
-
-void *MemAlloc(uint32_t size) {
-    if (size == 0) {
-        return nullptr;
-    }
-    return CurrentHeap.Alloc(size);
-}
-
-int MemFree(void *block) {
-    return CurrentHeap.Free(block);
-}
-
-void *MemReAlloc(void *block, uint32_t newSize) {
-    if (block == nullptr || newSize == 0) {
-        return nullptr;
-    }
-    return CurrentHeap.ReAlloc(block, newSize);
-}
-
-int ListSizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *result) {
+int SizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *result) {
     // With count <= 2^32 and size, extra < 2^32 the 64-bit value cannot wrap;
     // a larger count never fits with a non-zero size anyway.
     if (count > UINT32_MAX + uint64_t{1}) {
@@ -55,7 +18,7 @@ int ListSizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *result
     return 1;
 }
 
-size_t ListZeroPrefix(const unsigned char *bytes, size_t length) {
+size_t ZeroPrefix(const unsigned char *bytes, size_t length) {
     // A long run of zeros (holes side by side) goes to the C library's memcmp
     // against a zero chunk, which reads far faster than a loop of ours; the
     // word and byte loops after it pin down where the first non-zero byte is.
@@ -88,9 +51,11 @@ size_t ListZeroPrefix(const unsigned char *bytes, size_t length) {
     return length;
 }
 
-uint32_t ListEmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size) {
+uint32_t EmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size) {
     // Every slot wholly inside the zero prefix is empty, and the slot holding
     // the first non-zero byte is live.
-    size_t zeros = ListZeroPrefix(slot, static_cast<size_t>(slots) * size);
+    size_t zeros = ZeroPrefix(slot, static_cast<size_t>(slots) * size);
     return static_cast<uint32_t>(zeros / size);
 }
+
+} // namespace slot_list::internal

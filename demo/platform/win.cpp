@@ -1,7 +1,7 @@
 // The demonstration's platform pieces on Windows: FormatMessageA texts, wide
 // console output for consoles, "pause", and the lstr* string routines.
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>

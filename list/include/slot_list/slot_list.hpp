@@ -24,33 +24,18 @@
 
 namespace slot_list {
 
-// The default equality: two elements are equal when all their bytes are.
+// The default equality: two elements are equal when all their bytes are. That
+// is equality by value only for a type without padding bytes, whose contents
+// no assignment sets; for any other type, pass an Equal of your own.
 template <typename T>
 struct BytewiseEqual {
+    static_assert(std::has_unique_object_representations_v<T>,
+                  "T has padding bytes or several representations of one value, so comparing "
+                  "its bytes is not comparing values: pass an Equal to List or SharedList");
     bool operator()(const T &first, const T &second) const noexcept {
         return std::memcmp(&first, &second, sizeof(T)) == 0;
     }
 };
-
-namespace detail {
-
-// Address of slot index of block; the slots follow the header.
-inline const unsigned char *Slot(const ListBlock *block, uint32_t index) {
-    return reinterpret_cast<const unsigned char *>(block) + sizeof(ListBlock) +
-           static_cast<std::size_t>(index) * block->ElementSize;
-}
-
-// The list's rule for a hole: every byte of the slot is zero.
-inline bool IsHole(const unsigned char *slot, std::size_t size) {
-    for (std::size_t i = 0; i < size; i++) {
-        if (slot[i] != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace detail
 
 // A list of elements of type T, compared with Equal. Equal is a stateless
 // function object type: Equal{}(a, b) returns true when a and b are equal and
@@ -78,13 +63,11 @@ class List {
 
         const_iterator() = default;
 
-        reference operator*() const {
-            return *reinterpret_cast<const T *>(detail::Slot(block_, index_));
-        }
-        pointer operator->() const { return &**this; }
+        reference operator*() const { return *element_; }
+        pointer operator->() const { return element_; }
         const_iterator &operator++() {
-            index_++;
-            SkipHoles();
+            position_++;
+            Settle();
             return *this;
         }
         const_iterator operator++(int) {
@@ -93,7 +76,7 @@ class List {
             return before;
         }
         friend bool operator==(const const_iterator &a, const const_iterator &b) {
-            return a.block_ == b.block_ && a.index_ == b.index_;
+            return a.element_ == b.element_;
         }
         friend bool operator!=(const const_iterator &a, const const_iterator &b) {
             return !(a == b);
@@ -101,18 +84,18 @@ class List {
 
       private:
         friend class List;
-        const_iterator(const ListBlock *block, uint32_t index) : block_(block), index_(index) {
-            SkipHoles();
+        explicit const_iterator(const ListHandle *handle) : handle_(handle), position_(1) {
+            Settle();
         }
-        void SkipHoles() {
-            while (block_ != nullptr && index_ < block_->Count &&
-                   detail::IsHole(detail::Slot(block_, index_), sizeof(T))) {
-                index_++;
-            }
+        // Moves to the first live element at position_ or after it, or to the end.
+        void Settle() {
+            // ListNext neither writes the handle nor changes the block.
+            element_ = static_cast<const T *>(ListNext(const_cast<ListHandle *>(handle_), &position_));
         }
 
-        const ListBlock *block_ = nullptr;
-        uint32_t index_ = 0;
+        const ListHandle *handle_ = nullptr;
+        uint32_t position_ = 0;
+        const T *element_ = nullptr;
     };
     using iterator = const_iterator;
     using value_type = T;
@@ -172,10 +155,8 @@ class List {
         return handle_ == nullptr ? 0 : (handle_->BlockSize - sizeof(ListBlock)) / sizeof(T);
     }
 
-    const_iterator begin() const noexcept { return const_iterator(handle_, 0); }
-    const_iterator end() const noexcept {
-        return const_iterator(handle_, handle_ == nullptr ? 0 : handle_->Count);
-    }
+    const_iterator begin() const noexcept { return const_iterator(&handle_); }
+    const_iterator end() const noexcept { return const_iterator(); }
 
     // Calls visit(element) for every live element in slot order. visit must
     // not insert into or erase from this list.

@@ -107,6 +107,22 @@ SLOT_LIST_API void ListTraverse(ListHandle *handle);
 SLOT_LIST_API void *ListFind(ListHandle *handle, const void *key);
 
 /*
+ * Walks the live elements without a callback: finds the first live slot whose
+ * position is *position or later (positions count from 1; 0 reads as 1),
+ * writes its position into *position and returns its address. To visit every
+ * live element in slot order:
+ *
+ *     uint32_t position = 1;
+ *     for (void *e; (e = ListNext(&list, &position)) != NULL; position++) ...
+ *
+ * Returns NULL, with *position unwritten, when no live slot is at or after
+ * *position, or when handle, *handle or position is NULL. The address is valid
+ * as ListFind's is. Takes no lock: safe only while no other thread changes
+ * the list.
+ */
+SLOT_LIST_API void *ListNext(ListHandle *handle, uint32_t *position);
+
+/*
  * Clears the first live slot that the comparator calls equal to the key (slot
  * first, key second), leaving a hole in place. When the holes then exceed
  * HoleLimit, squeezes them out in one compaction pass, which moves the slots
@@ -133,6 +149,37 @@ SLOT_LIST_API int ListDelete(ListHandle *handle, const void *key);
  * list is gone.
  */
 SLOT_LIST_API int ListDestroy(ListHandle *handle);
+
+/*
+ * The heap every list takes its memory from. Alloc returns size (> 0) bytes,
+ * all zero, or NULL. ReAlloc resizes a block from Alloc to newSize (> 0)
+ * bytes, possibly moving it; the contents survive up to the smaller size and
+ * every byte past the old size reads as zero; on failure it returns NULL and
+ * the block stays valid and unchanged. Free releases a block from Alloc (or
+ * NULL, as an empty release) and returns non-zero; 0 means it refused, and the
+ * block then stays valid. The list never calls them with size 0.
+ */
+typedef struct ListHeapMethods {
+    void *(*Alloc)(uint32_t size);
+    void *(*ReAlloc)(void *block, uint32_t newSize);
+    int (*Free)(void *block);
+} ListHeapMethods;
+
+/*
+ * Puts methods behind every list (their copy: the struct need not outlive the
+ * call), or the library's own heap again when methods is NULL. Every block
+ * goes back to the heap it came from, so change heaps only while no list is
+ * alive, or to a heap that passes the current one's blocks on to it. Not
+ * thread-safe: call it while no other thread uses any list.
+ *
+ * Returns 1. Returns 0, with the heap unchanged, when one of the three
+ * functions is NULL.
+ */
+SLOT_LIST_API int ListSetHeap(const ListHeapMethods *methods);
+
+/* Copies the methods now behind the lists into *methods (nothing when methods
+ * is NULL); they may be called directly, for a heap that wraps them. */
+SLOT_LIST_API void ListGetHeap(ListHeapMethods *methods);
 
 #ifdef __cplusplus
 }

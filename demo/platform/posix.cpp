@@ -2,7 +2,7 @@
 // terminals that are not GBK (UTF-8 for those in the C locale), and a one-key
 // wait in place of "pause".
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <errno.h>
 #include <iconv.h>

@@ -1,0 +1,91 @@
+// slots.h - what the list's operations share: the block's geometry, the one
+// size helper and the empty-slot rule.
+#ifndef SLOT_LIST_SLOTS_H
+#define SLOT_LIST_SLOTS_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include <slot_list/slot_list.h>
+
+namespace slot_list::internal {
+
+// Bytes in front of the slot area.
+constexpr uint32_t HeaderSize = static_cast<uint32_t>(sizeof(ListBlock));
+
+// Computes count * size + extra into *result. Returns 1, or 0 with *result
+// untouched when the value does not fit in 32 bits. Every size the list derives
+// from its fields goes through here.
+int SizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *result);
+
+// Address of slot index of block.
+inline unsigned char *SlotAt(ListBlock *block, uint32_t index) {
+    return reinterpret_cast<unsigned char *>(block) + HeaderSize +
+           static_cast<size_t>(index) * block->ElementSize;
+}
+
+// Index of the slot at address slot of block.
+inline uint32_t SlotIndex(ListBlock *block, const unsigned char *slot) {
+    return static_cast<uint32_t>(static_cast<size_t>(slot - SlotAt(block, 0)) /
+                                 block->ElementSize);
+}
+
+// How many of the length bytes at bytes are zero before the first non-zero
+// one: length when all of them are zero.
+size_t ZeroPrefix(const unsigned char *bytes, size_t length);
+
+// 0 when the first word of a slot of size bytes already shows it is live; 1
+// when the slot may be empty (or is shorter than a word) and needs the full scan.
+inline int MayBeEmpty(const unsigned char *slot, uint32_t size) {
+    if (size < sizeof(uint64_t)) {
+        return 1;
+    }
+    uint64_t head;
+    memcpy(&head, slot, sizeof head);
+    return head == 0;
+}
+
+// 1 when all size bytes at bytes are zero, which is what makes a slot empty.
+inline int BytesAreZero(const unsigned char *bytes, uint32_t size) {
+    // A live element nearly always shows a non-zero byte in its first word.
+    return MayBeEmpty(bytes, size) && ZeroPrefix(bytes, size) == size;
+}
+
+// How many of the slots slots of size bytes from slot up are empty before the
+// first live one. A run of holes is read as one zero scan, not slot by slot.
+uint32_t EmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size);
+
+// Calls visit(slot, index) for each live slot from index first (at most
+// Count) up, in slot order, until it returns true, and returns that slot, or
+// NULL when it never does. Count and ElementSize are read once: a callback run from here may not
+// change the list.
+template <class Visit>
+unsigned char *EachLive(ListBlock *block, uint32_t first, Visit visit) {
+    const uint32_t count = block->Count;
+    const uint32_t size = block->ElementSize;
+    unsigned char *slot = SlotAt(block, first);
+    for (uint32_t i = first; i < count; i++, slot += size) {
+        if (MayBeEmpty(slot, size)) {
+            uint32_t run = EmptyRun(slot, count - i, size);
+            i += run;
+            slot += static_cast<size_t>(run) * size;
+            if (i == count) {
+                break;
+            }
+        }
+        if (visit(slot, i)) {
+            return slot;
+        }
+    }
+    return nullptr;
+}
+
+// The block a handle designates, or NULL when the handle cannot be used.
+inline ListBlock *BlockOf(ListHandle *handle) {
+    return handle == nullptr ? nullptr : *handle;
+}
+
+} // namespace slot_list::internal
+
+#endif // SLOT_LIST_SLOTS_H

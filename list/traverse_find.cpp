@@ -1,0 +1,58 @@
+// Traversal, search and the walk over live slots.
+
+#include "platform/platform.h"
+#include "slots.h"
+
+using namespace slot_list::internal;
+
+void ListTraverse(ListHandle *handle) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr) {
+        return;
+    }
+    PlatLockEnter(block->Lock);
+    const ListVisitProc visit = block->Visit;
+    EachLive(block, 0, [visit](const unsigned char *slot, uint32_t index) {
+        visit(slot, index + 1, 0);
+        return false;
+    });
+    visit(nullptr, 0, 1);
+    PlatLockLeave(block->Lock);
+}
+
+void *ListFind(ListHandle *handle, const void *key) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr || key == nullptr) {
+        return nullptr;
+    }
+    const ListCompareProc compare = block->Compare;
+    void *found = nullptr;
+    // The last match wins, so the walk goes on past a hit.
+    EachLive(block, 0, [compare, key, &found](unsigned char *slot, uint32_t) {
+        if (compare(key, slot) == 0) {
+            found = slot;
+        }
+        return false;
+    });
+    return found;
+}
+
+void *ListNext(ListHandle *handle, uint32_t *position) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr || position == nullptr) {
+        return nullptr;
+    }
+    uint32_t first = *position == 0 ? 0 : *position - 1;
+    if (first >= block->Count) {
+        return nullptr;
+    }
+    uint32_t index = 0;
+    unsigned char *slot = EachLive(block, first, [&index](unsigned char *, uint32_t at) {
+        index = at;
+        return true;
+    });
+    if (slot != nullptr) {
+        *position = index + 1;
+    }
+    return slot;
+}
