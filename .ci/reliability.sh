@@ -42,7 +42,9 @@ mkdir -p build/fuzz/corpus
 # New inputs go to build/fuzz/corpus; the committed corpus is only read.
 if ! ./build/fuzz/fuzz/slot_list_fuzz -max_total_time="${FUZZ_SECONDS}" -timeout=10 \
   -print_final_stats=1 build/fuzz/corpus fuzz/corpus >"$logs/fuzz.log" 2>&1; then
-  tail -n 60 "$logs/fuzz.log"
+  # All of it: a crash's stack trace and the input that caused it are at the end
+  # of a long log.
+  cat "$logs/fuzz.log"
   exit 1
 fi
 grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added|list fuzz)|INITED' \

@@ -1,6 +1,7 @@
 /* An installed-package consumer in plain C99: builds a list of integers through
  * the public header and exits non-zero when any result is not what the list
- * promises. */
+ * promises. It has functions of its own named like the library's internals,
+ * which must not clash with them at link time. */
 #include <stdio.h>
 #include <string.h>
 
@@ -11,6 +12,14 @@ static int32_t CompareInts(const void *first, const void *second) {
 }
 
 static int32_t VisitedSum;
+
+/* A program's own heap wrapper, under a name the library used to take. */
+static uint32_t Allocations;
+static ListHeapMethods LibraryHeap;
+void *MemAlloc(uint32_t size) {
+    Allocations++;
+    return LibraryHeap.Alloc(size);
+}
 
 static void SumInts(const void *element, uint32_t position, int isEnd) {
     int32_t value;
@@ -26,6 +35,12 @@ int main(void) {
     int32_t value;
     int failures = 0;
 
+    ListHeapMethods counted;
+    ListGetHeap(&LibraryHeap);
+    counted = LibraryHeap;
+    counted.Alloc = MemAlloc;
+    failures += !ListSetHeap(&counted);
+
     if (!ListCreate(&list, CompareInts, SumInts, 2, sizeof(int32_t), 1)) {
         fprintf(stderr, "ListCreate failed\n");
         return 1;
@@ -40,8 +55,20 @@ int main(void) {
     failures += ListFind(&list, &value) == NULL;
     ListTraverse(&list);
     failures += VisitedSum != 1 + 2 + 4 + 5;
+    {
+        uint32_t position = 1;
+        int32_t walkedSum = 0;
+        void *element;
+        for (; (element = ListNext(&list, &position)) != NULL; position++) {
+            memcpy(&value, element, sizeof value);
+            walkedSum += value;
+        }
+        failures += walkedSum != VisitedSum;
+    }
+    failures += Allocations == 0;
     failures += !ListDestroy(&list);
     failures += list != NULL;
+    failures += !ListSetHeap(NULL);
 
     printf("C consumer: %s\n", failures == 0 ? "ok" : "FAILED");
     return failures == 0 ? 0 : 1;
