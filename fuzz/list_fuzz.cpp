@@ -5,6 +5,7 @@
 // a slot byte, the comparator or visitor calls, the heap calls or the blocks
 // outstanding.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -53,9 +54,9 @@ struct Calls {
 } Seen;
 
 uint32_t SlotIndex(const void *slot) {
-    return static_cast<uint32_t>(
-        static_cast<size_t>(static_cast<const unsigned char *>(slot) - testing_support::SlotAt(*Seen.Handle, 0)) /
-        Seen.ElementSize);
+    return static_cast<uint32_t>(static_cast<size_t>(static_cast<const unsigned char *>(slot) -
+                                                     testing_support::SlotAt(*Seen.Handle, 0)) /
+                                 Seen.ElementSize);
 }
 
 int32_t Compare(const void *first, const void *second) {
@@ -125,7 +126,7 @@ void Runner::Step(Reader &in, size_t step) {
     int64_t result = 0;
     int64_t expected = 0;
     const char *op = "";
-    switch (in.Next() % 10) {
+    switch (in.Next() % 11) {
     case 0: {
         op = "create";
         if (handle_ != nullptr) {
@@ -217,12 +218,38 @@ void Runner::Step(Reader &in, size_t step) {
         op = "move on growth";
         heap_.MoveOnGrowth(in.Next() & 1);
         break;
+    case 9: {
+        op = "insert many";
+        uint8_t how = in.Next();
+        uint32_t count = how % 9;
+        if ((how & 0x80) != 0 && handle_ != nullptr) {
+            op = "insert many own slots";
+            uint32_t capacity = model_.TheList()->Capacity;
+            uint32_t index = in.Next() % capacity;
+            count = std::min(count, capacity - index);
+            result = ListInsertMany(&handle_, testing_support::SlotAt(handle_, index), count);
+            expected = model_.InsertManyOwnSlots(index, count);
+            break;
+        }
+        Bytes elements;
+        for (uint32_t i = 0; i < count; i++) {
+            Bytes element = Pattern(in, ElementSize());
+            elements.insert(elements.end(), element.begin(), element.end());
+        }
+        static const unsigned char NoElements = 0;
+        result = ListInsertMany(&handle_, elements.empty() ? &NoElements : elements.data(), count);
+        expected = model_.InsertMany(elements, count);
+        break;
+    }
     default: {
         op = "refused arguments";
         Bytes key = Pattern(in, ElementSize());
         ListHandle *none = nullptr;
         ListHandle spare = nullptr;
+        uint32_t position = 1;
         result = ListInsert(none, key.data()) + ListInsert(&handle_, nullptr) +
+                 ListInsertMany(none, key.data(), 1) + ListInsertMany(&handle_, nullptr, 1) +
+                 (ListNext(none, &position) != nullptr) + (ListNext(&handle_, nullptr) != nullptr) +
                  (ListFind(none, key.data()) != nullptr) +
                  (ListFind(&handle_, nullptr) != nullptr) + ListDelete(none, key.data()) +
                  ListDelete(&handle_, nullptr) + ListDestroy(none) +
@@ -268,7 +295,8 @@ void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected
         fail("no list");
     }
     const ListBlock &block = *handle_;
-    const unsigned char *firstHole = list->FirstHole ? testing_support::SlotAt(handle_, *list->FirstHole) : nullptr;
+    const unsigned char *firstHole =
+        list->FirstHole ? testing_support::SlotAt(handle_, *list->FirstHole) : nullptr;
     if (block.Compare != Compare || block.Visit != Visit || block.Lock != lock_) {
         fail("callbacks or lock");
     }
@@ -281,7 +309,8 @@ void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected
              std::to_string(list->Count) + " HoleCount " + std::to_string(block.HoleCount) + "/" +
              std::to_string(list->HoleCount));
     }
-    if (std::memcmp(testing_support::SlotAt(handle_, 0), list->Slots.data(), list->Slots.size()) != 0) {
+    if (std::memcmp(testing_support::SlotAt(handle_, 0), list->Slots.data(), list->Slots.size()) !=
+        0) {
         fail("slot bytes");
     }
 }

@@ -79,6 +79,49 @@ int Model::Insert(const std::optional<Bytes> &element) {
     return 1;
 }
 
+int Model::InsertMany(const Bytes &elements, uint32_t count) {
+    if (!list_) {
+        return 0;
+    }
+    List &list = *list_;
+    for (uint32_t i = 0; i < count; i++) {
+        auto element = elements.begin() + static_cast<std::ptrdiff_t>(size_t{i} * list.ElementSize);
+        if (std::all_of(element, element + list.ElementSize,
+                        [](unsigned char byte) { return byte == 0; })) {
+            return 0;
+        }
+    }
+    // The capacity count single inserts would end with: whole GrowBy steps
+    // until a slot stays empty after the batch.
+    uint64_t capacity = list.Capacity;
+    while (capacity <= uint64_t{list.Count} + count) {
+        capacity += list.GrowBy;
+    }
+    uint64_t needed = (uint64_t{list.Count} + count + 1) * list.ElementSize + headerSize_;
+    uint64_t blockSize = capacity * list.ElementSize + headerSize_;
+    if (needed > UINT32_MAX || blockSize > UINT32_MAX) {
+        return 0;
+    }
+    if (capacity > list.Capacity) {
+        if (heap_.Fails()) {
+            return 0;
+        }
+        list.Capacity = static_cast<uint32_t>(capacity);
+        list.Slots.resize(size_t{list.Capacity} * list.ElementSize, 0);
+    }
+    std::copy(elements.begin(), elements.end(), list.Slot(list.Count));
+    list.Count += count;
+    return 1;
+}
+
+int Model::InsertManyOwnSlots(uint32_t index, uint32_t count) {
+    if (!list_) {
+        return 0;
+    }
+    const unsigned char *first = list_->Slot(index);
+    return InsertMany(Bytes(first, first + size_t{count} * list_->ElementSize), count);
+}
+
 int Model::InsertOwnSlot(uint32_t index) {
     if (!list_) {
         return 0;

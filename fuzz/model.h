@@ -69,6 +69,11 @@ class Model {
     int Insert(const std::optional<Bytes> &element);
     // Inserts a copy of the list's own slot index.
     int InsertOwnSlot(uint32_t index);
+    // Inserts the count elements laid out one after another in elements, all
+    // or none, growing at most once.
+    int InsertMany(const Bytes &elements, uint32_t count);
+    // Inserts copies of count of the list's own slots from index up.
+    int InsertManyOwnSlots(uint32_t index, uint32_t count);
     int Delete(const Bytes &key);
     // The slot index found, if any.
     std::optional<uint32_t> Find(const Bytes &key);

@@ -1,22 +1,8 @@
-// The size helper and the zero scan behind the empty-slot rule.
+// The zero scan behind the empty-slot rule.
 
 #include "slots.h"
 
 namespace slot_list::internal {
-
-int SizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *result) {
-    // With count <= 2^32 and size, extra < 2^32 the 64-bit value cannot wrap;
-    // a larger count never fits with a non-zero size anyway.
-    if (count > UINT32_MAX + uint64_t{1}) {
-        return 0;
-    }
-    uint64_t value = count * size + extra;
-    if (value > UINT32_MAX) {
-        return 0;
-    }
-    *result = static_cast<uint32_t>(value);
-    return 1;
-}
 
 size_t ZeroPrefix(const unsigned char *bytes, size_t length) {
     // A long run of zeros (holes side by side) goes to the C library's memcmp

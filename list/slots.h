@@ -16,8 +16,20 @@ constexpr uint32_t HeaderSize = static_cast<uint32_t>(sizeof(ListBlock));
 
 // Computes count * size + extra into *result. Returns 1, or 0 with *result
 // untouched when the value does not fit in 32 bits. Every size the list derives
-// from its fields goes through here.
-int SizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *result);
+// from its fields goes through here; inline, since every insert needs one.
+inline int SizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *result) {
+    // With count <= 2^32 and size, extra < 2^32 the 64-bit value cannot wrap;
+    // a larger count never fits with a non-zero size anyway.
+    if (count > UINT32_MAX + uint64_t{1}) {
+        return 0;
+    }
+    uint64_t value = count * size + extra;
+    if (value > UINT32_MAX) {
+        return 0;
+    }
+    *result = static_cast<uint32_t>(value);
+    return 1;
+}
 
 // Address of slot index of block.
 inline unsigned char *SlotAt(ListBlock *block, uint32_t index) {
@@ -27,8 +39,7 @@ inline unsigned char *SlotAt(ListBlock *block, uint32_t index) {
 
 // Index of the slot at address slot of block.
 inline uint32_t SlotIndex(ListBlock *block, const unsigned char *slot) {
-    return static_cast<uint32_t>(static_cast<size_t>(slot - SlotAt(block, 0)) /
-                                 block->ElementSize);
+    return static_cast<uint32_t>(static_cast<size_t>(slot - SlotAt(block, 0)) / block->ElementSize);
 }
 
 // How many of the length bytes at bytes are zero before the first non-zero

@@ -86,9 +86,14 @@ TYPED_TEST(ListTest, AllZeroElementIsRefusedAndChangesNothing) {
     auto list = TypeParam::create(1, 0);
     ASSERT_TRUE(list);
     EXPECT_FALSE(list->insert({0, 0}));
+    const Item batch[] = {{4, 40}, {0, 0}, {6, 60}};
+    EXPECT_FALSE(list->insert(std::begin(batch), std::end(batch)));
     EXPECT_EQ(0u, list->size());
     EXPECT_EQ(1u, list->capacity());
     EXPECT_TRUE(list->insert({0, 1}));
+    EXPECT_TRUE(list->insert(std::begin(batch), std::begin(batch) + 1));
+    EXPECT_TRUE(list->insert(nullptr, nullptr));
+    EXPECT_EQ((Pairs{{0, 1}, {4, 40}}), Contents(*list));
 }
 
 TYPED_TEST(ListTest, MoveLeavesSourceEmpty) {
@@ -100,6 +105,7 @@ TYPED_TEST(ListTest, MoveLeavesSourceEmpty) {
     EXPECT_EQ(0u, list->size());
     EXPECT_EQ(0u, list->capacity());
     EXPECT_FALSE(list->insert({8, 80}));
+    EXPECT_FALSE(list->insert(nullptr, nullptr));
     EXPECT_FALSE(list->find({7, 0}));
     EXPECT_TRUE(Contents(*list).empty());
 

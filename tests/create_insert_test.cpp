@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
+#include <numeric>
 #include <vector>
 
 #include "helpers.h"
@@ -109,6 +112,43 @@ TEST_P(ListInsertGrowth, GrowsBeforeTheLastSlotFills) {
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
+// Elements with keys first, first + 1, ... laid out one after another.
+std::vector<unsigned char> Batch(uint32_t size, uint32_t first, uint32_t count) {
+    std::vector<unsigned char> batch;
+    for (uint32_t key = first; key < first + count; key++) {
+        std::vector<unsigned char> element = Element(size, key);
+        batch.insert(batch.end(), element.begin(), element.end());
+    }
+    return batch;
+}
+
+// A batch ends where as many single inserts would, with one heap call at most.
+TEST_P(ListInsertGrowth, ABatchEndsWhereSingleInsertsDoInOneGrowth) {
+    const GrowthCase &growth = GetParam();
+    const auto total = static_cast<uint32_t>(growth.Capacities.size());
+    for (uint32_t singles : {0u, 1u}) {
+        for (uint32_t count = 0; singles + count <= total; count++) {
+            SCOPED_TRACE(std::to_string(singles) + " single, then " + std::to_string(count));
+            TestHeap heap;
+            ListHandle handle = MakeList(growth.GrowBy, 128, 1);
+            InsertKeys(&handle, singles == 1 ? std::vector<uint32_t>{1} : std::vector<uint32_t>{});
+            uint32_t before = Capacity(handle);
+            uint64_t calls = heap.Calls();
+            std::vector<unsigned char> batch = Batch(128, singles + 1, count);
+            static const unsigned char none = 0;
+            ASSERT_EQ(1, ListInsertMany(&handle, batch.empty() ? &none : batch.data(), count));
+            uint32_t inserted = singles + count;
+            EXPECT_EQ(inserted == 0 ? growth.GrowBy : growth.Capacities[inserted - 1],
+                      Capacity(handle));
+            EXPECT_EQ(Capacity(handle) > before ? 1u : 0u, heap.Calls() - calls);
+            std::vector<uint32_t> keys(inserted);
+            std::iota(keys.begin(), keys.end(), 1u);
+            EXPECT_EQ(keys, SlotKeys(handle));
+            EXPECT_NE(0, ListDestroy(&handle));
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Steps, ListInsertGrowth,
                          ::testing::Values(GrowthCase{1, {2, 3, 4, 5, 6}},
                                            GrowthCase{2, {2, 4, 4, 6, 6, 8}},
@@ -116,6 +156,76 @@ INSTANTIATE_TEST_SUITE_P(Steps, ListInsertGrowth,
                          [](const ::testing::TestParamInfo<GrowthCase> &info) {
                              return "GrowBy" + std::to_string(info.param.GrowBy);
                          });
+
+// All or nothing: whatever refuses a batch leaves every byte of the list, and
+// the handle, as they were.
+TEST(ListInsertMany, LeavesTheListAsItWasOnAnyRefusal) {
+    struct Refusal {
+        const char *Name;
+        std::function<int(ListHandle *, TestHeap &, std::vector<unsigned char> &)> Call;
+    };
+    const Refusal refusals[] = {
+        {"null handle",
+         [](ListHandle *, TestHeap &, std::vector<unsigned char> &batch) {
+             return ListInsertMany(nullptr, batch.data(), 3);
+         }},
+        {"null elements",
+         [](ListHandle *handle, TestHeap &, std::vector<unsigned char> &) {
+             return ListInsertMany(handle, nullptr, 3);
+         }},
+        {"an all-zero element last",
+         [](ListHandle *handle, TestHeap &, std::vector<unsigned char> &batch) {
+             std::fill(batch.end() - 16, batch.end(), 0);
+             return ListInsertMany(handle, batch.data(), 3);
+         }},
+        {"growth refused",
+         [](ListHandle *handle, TestHeap &heap, std::vector<unsigned char> &batch) {
+             heap.FailAt(1);
+             return ListInsertMany(handle, batch.data(), 3);
+         }},
+        {"grown size past 32 bits",
+         [](ListHandle *handle, TestHeap &, std::vector<unsigned char> &batch) {
+             (*handle)->GrowBy = UINT32_MAX;
+             int result = ListInsertMany(handle, batch.data(), 3);
+             (*handle)->GrowBy = 4;
+             return result;
+         }},
+        {"needed size past 32 bits",
+         [](ListHandle *handle, TestHeap &, std::vector<unsigned char> &batch) {
+             (*handle)->Count = UINT32_MAX - 2;
+             int result = ListInsertMany(handle, batch.data(), 3);
+             (*handle)->Count = 2;
+             return result;
+         }},
+    };
+    for (const Refusal &refusal : refusals) {
+        SCOPED_TRACE(refusal.Name);
+        TestHeap heap;
+        ListHandle handle = MakeList(4, 16, 1);
+        InsertKeys(&handle, {1, 2});
+        ListHandle before = handle;
+        std::vector<unsigned char> bytes = Snapshot(handle);
+        std::vector<unsigned char> batch = Batch(16, 3, 3);
+        EXPECT_EQ(0, refusal.Call(&handle, heap, batch));
+        heap.FailNone();
+        EXPECT_EQ(before, handle);
+        EXPECT_EQ(bytes, Snapshot(handle));
+        EXPECT_NE(0, ListDestroy(&handle));
+    }
+}
+
+// A batch taken from the list's own slots survives the growth moving them.
+TEST(ListInsertMany, CopiesFromItsOwnSlotsAcrossAMove) {
+    TestHeap heap;
+    heap.MoveOnGrowth(true);
+    ListHandle handle = MakeList(4, 32, 1);
+    InsertKeys(&handle, {5, 6, 7});
+    ListHandle before = handle;
+    ASSERT_EQ(1, ListInsertMany(&handle, SlotAt(handle, 0), 3));
+    EXPECT_NE(before, handle);
+    EXPECT_EQ((std::vector<uint32_t>{5, 6, 7, 5, 6, 7}), SlotKeys(handle));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
 
 TEST(ListInsert, CopiesTheWholeElement) {
     ListHandle handle = MakeList(2, 64, 1);
@@ -203,7 +313,7 @@ ListHeapMethods SmallBlockHeap::MemHeapInner;
 TEST(ListInsert, RefusesAGrowthWhoseSizeOverflows) {
     ListGetHeap(&SmallBlockHeap::MemHeapInner);
     const ListHeapMethods small = {SmallBlockHeap::Alloc, SmallBlockHeap::ReAlloc,
-                                  SmallBlockHeap::Free};
+                                   SmallBlockHeap::Free};
     ListSetHeap(&small);
     ListHandle handle = nullptr;
     // One slot of 2^31 bytes: the first insert must grow to 2^32 + header.
@@ -225,7 +335,7 @@ TEST(ListSetHeap, TakesAWholeHeapOnlyAndNullBringsBackTheLibrarys) {
     ListGetHeap(&own);
     ListGetHeap(nullptr);
     const ListHeapMethods small = {SmallBlockHeap::Alloc, SmallBlockHeap::ReAlloc,
-                                  SmallBlockHeap::Free};
+                                   SmallBlockHeap::Free};
     const ListHeapMethods partial[] = {{nullptr, small.ReAlloc, small.Free},
                                        {small.Alloc, nullptr, small.Free},
                                        {small.Alloc, small.ReAlloc, nullptr}};

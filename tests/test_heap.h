@@ -70,15 +70,23 @@ class TestHeap {
 #if SLOT_LIST_TEST_INTERNALS
     // The same for the system calls behind large blocks (reserve, commit,
     // extend, release): a failed one returns NULL or 0 and does nothing.
-    void FailSystemAt(uint64_t n, bool every = false) { system_.Arm(n, every); }
+    void FailSystemAt(uint64_t n, bool every = false) {
+        system_.Arm(n, every);
+    }
     // Offers the heap what Windows offers: pages to commit as they are needed
     // (a commit the system does not need succeeds without it) and no way to
     // extend a reservation, so that those paths run on every system.
     void CommitAsNeeded();
-    uint64_t SystemCalls() const { return system_.Calls; }
+    uint64_t SystemCalls() const {
+        return system_.Calls;
+    }
     // Reservations taken from the system and not given back.
-    size_t OutstandingMappings() const { return mappings_.size(); }
-    uint64_t SystemFailures() const { return system_.Failures; }
+    size_t OutstandingMappings() const {
+        return mappings_.size();
+    }
+    uint64_t SystemFailures() const {
+        return system_.Failures;
+    }
 #endif
 
   private:

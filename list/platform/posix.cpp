@@ -1,7 +1,10 @@
 // The platform layer on POSIX: the C heap and anonymous mappings under the
-// shared heap, and a recursive pthread mutex.
+// shared heap, and a recursive lock over a plain pthread mutex.
 
 #include "platform/platform.h"
+
+#include <atomic>
+#include <new>
 
 #include <pthread.h>
 #include <stdlib.h>
@@ -9,8 +12,19 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+// A recursive lock whose uncontended paths are one atomic instruction each:
+// Owner names the thread holding it (zero when free) and only the owner
+// touches Depth. Threads that find it taken wait on Wakeup under Mutex, and
+// Waiters tells a leaving owner whether anyone needs waking. Leave clears
+// Owner before it reads Waiters, and a waiter counts itself before it tries
+// Owner; with both in one total order (seq_cst), either the waiter's try sees
+// the lock free or the leaving owner sees the waiter.
 struct ListLock {
+    std::atomic<pthread_t> Owner;
+    uint32_t Depth;
+    std::atomic<uint32_t> Waiters;
     pthread_mutex_t Mutex;
+    pthread_cond_t Wakeup;
 };
 
 namespace slot_list::internal {
@@ -70,30 +84,77 @@ uint32_t PlatLockSize() {
 }
 
 int PlatLockInit(ListLock *lock) {
-    pthread_mutexattr_t attributes;
-    if (pthread_mutexattr_init(&attributes) != 0) {
+    new (&lock->Owner) std::atomic<pthread_t>(pthread_t{});
+    new (&lock->Waiters) std::atomic<uint32_t>(0);
+    lock->Depth = 0;
+    if (pthread_mutex_init(&lock->Mutex, nullptr) != 0) {
         return 0;
     }
-    int made = pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE) == 0 &&
-               pthread_mutex_init(&lock->Mutex, &attributes) == 0;
-    pthread_mutexattr_destroy(&attributes);
-    return made;
+    if (pthread_cond_init(&lock->Wakeup, nullptr) != 0) {
+        pthread_mutex_destroy(&lock->Mutex);
+        return 0;
+    }
+    return 1;
 }
 
 void PlatLockFini(ListLock *lock) {
+    pthread_cond_destroy(&lock->Wakeup);
     pthread_mutex_destroy(&lock->Mutex);
 }
 
+namespace {
+
+// Takes the lock for self if it is free.
+bool TryTake(ListLock *lock, pthread_t self) {
+    pthread_t free{};
+    return lock->Owner.compare_exchange_strong(free, self, std::memory_order_seq_cst);
+}
+
+// Enters a lock the caller may already own, without waiting: true when the
+// caller owns it now.
+bool EnterAtOnce(ListLock *lock, pthread_t self) {
+    if (lock->Owner.load(std::memory_order_relaxed) == self) {
+        lock->Depth++;
+        return true;
+    }
+    if (TryTake(lock, self)) {
+        lock->Depth = 1;
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void PlatLockEnter(ListLock *lock) {
+    pthread_t self = pthread_self();
+    if (EnterAtOnce(lock, self)) {
+        return;
+    }
     pthread_mutex_lock(&lock->Mutex);
+    lock->Waiters.fetch_add(1, std::memory_order_seq_cst);
+    while (!TryTake(lock, self)) {
+        pthread_cond_wait(&lock->Wakeup, &lock->Mutex);
+    }
+    lock->Waiters.fetch_sub(1, std::memory_order_seq_cst);
+    pthread_mutex_unlock(&lock->Mutex);
+    lock->Depth = 1;
 }
 
 void PlatLockLeave(ListLock *lock) {
-    pthread_mutex_unlock(&lock->Mutex);
+    if (--lock->Depth != 0) {
+        return;
+    }
+    lock->Owner.store(pthread_t{}, std::memory_order_seq_cst);
+    if (lock->Waiters.load(std::memory_order_seq_cst) != 0) {
+        pthread_mutex_lock(&lock->Mutex);
+        pthread_cond_signal(&lock->Wakeup);
+        pthread_mutex_unlock(&lock->Mutex);
+    }
 }
 
 int PlatLockTryEnter(ListLock *lock) {
-    return pthread_mutex_trylock(&lock->Mutex) == 0;
+    return EnterAtOnce(lock, pthread_self()) ? 1 : 0;
 }
 
 void PlatMove(void *destination, const void *source, size_t length) {

@@ -87,6 +87,20 @@ SLOT_LIST_API int ListCreate(ListHandle *handleOut, ListCompareProc compare, Lis
 SLOT_LIST_API int ListInsert(ListHandle *handle, const void *element);
 
 /*
+ * Appends copies of the count elements of ElementSize bytes each that lie one
+ * after another at elements, in order, as count calls of ListInsert would,
+ * but all or nothing: at most one growth, to the smallest multiple of GrowBy
+ * slots that keeps the last slot empty, and one lock. elements may point into
+ * the list's own block.
+ *
+ * Returns 1 on success (count 0 inserts nothing). Returns 0, with the list
+ * and *handle exactly as they were, when handle, *handle or elements is NULL,
+ * when any of the elements is all zero bytes, when a size does not fit in 32
+ * bits, or when the block cannot be grown.
+ */
+SLOT_LIST_API int ListInsertMany(ListHandle *handle, const void *elements, uint32_t count);
+
+/*
  * Calls the visitor for every live element in slot order with its position,
  * holes using up positions, then once more with (NULL, 0, 1). Runs under the
  * list's lock; the visitor may traverse or search the same list but must not

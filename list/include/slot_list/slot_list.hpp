@@ -90,7 +90,8 @@ class List {
         // Moves to the first live element at position_ or after it, or to the end.
         void Settle() {
             // ListNext neither writes the handle nor changes the block.
-            element_ = static_cast<const T *>(ListNext(const_cast<ListHandle *>(handle_), &position_));
+            element_ =
+                static_cast<const T *>(ListNext(const_cast<ListHandle *>(handle_), &position_));
         }
 
         const ListHandle *handle_ = nullptr;
@@ -131,6 +132,20 @@ class List {
     // false, with the list unchanged, when element is all zero bytes, when the
     // block cannot grow or when the list was moved from.
     bool insert(const T &element) noexcept { return ListInsert(&handle_, &element) != 0; }
+
+    // Appends copies of the elements from first up to last (which may be the
+    // list's own), all or none: with at most one growth. Returns false, with
+    // the list unchanged, when one of them is all zero bytes, when there are
+    // more than 2^32 - 1 of them, when the block cannot grow or when the list
+    // was moved from.
+    bool insert(const T *first, const T *last) noexcept {
+        auto count = static_cast<std::size_t>(last - first);
+        if (count == 0) {
+            return handle_ != nullptr; // an empty range may come as two nulls
+        }
+        return count <= UINT32_MAX &&
+               ListInsertMany(&handle_, first, static_cast<uint32_t>(count)) != 0;
+    }
 
     // Turns the first element equal to key into a hole, compacting when the
     // holes exceed the limit. Returns false, with the list unchanged, when no
@@ -226,6 +241,11 @@ class SharedList {
     bool insert(const T &element) noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
         return list_.insert(element);
+    }
+    // As List::insert.
+    bool insert(const T *first, const T *last) noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.insert(first, last);
     }
     // As List::erase.
     bool erase(const T &key) noexcept {
