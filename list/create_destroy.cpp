@@ -10,14 +10,20 @@ using namespace slot_list::internal;
 
 namespace {
 
-// A lock in storage of its own, outside the block that growth moves.
+// The lock, after the list's side record, in storage of their own outside the
+// block that growth moves; the side record starts zero.
 ListLock *LockCreate() {
-    auto *lock = static_cast<ListLock *>(MemAlloc(PlatLockSize()));
-    if (lock == nullptr) {
+    uint32_t bytes;
+    if (!SizeCalc(1, PlatLockSize(), SideSize, &bytes)) {
         return nullptr;
     }
+    auto *storage = static_cast<unsigned char *>(MemAlloc(bytes));
+    if (storage == nullptr) {
+        return nullptr;
+    }
+    auto *lock = reinterpret_cast<ListLock *>(storage + SideSize);
     if (!PlatLockInit(lock)) {
-        MemFree(lock);
+        MemFree(storage);
         return nullptr;
     }
     return lock;
@@ -64,11 +70,12 @@ int ListDestroy(ListHandle *handle) {
         return 0;
     }
     ListLock *lock = block->Lock;
+    void *storage = SideOf(block);
     int result = MemFree(block);
     if (!result) {
         return 0;
     }
     *handle = nullptr;
     PlatLockFini(lock);
-    return MemFree(lock) ? result : 0;
+    return MemFree(storage) ? result : 0;
 }

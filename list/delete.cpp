@@ -1,5 +1,7 @@
 // Deletion and the compaction pass it may end with.
 
+#include <algorithm>
+
 #include "mem.h"
 #include "platform/platform.h"
 #include "slots.h"
@@ -8,13 +10,19 @@ using namespace slot_list::internal;
 
 namespace {
 
-// The first live slot the comparator calls equal to key, or NULL.
-unsigned char *FirstMatch(ListBlock *block, const void *key) {
+// The first live slot the comparator calls equal to key, or NULL; *leading
+// says whether it is the first live slot of the used range.
+unsigned char *FirstMatch(ListBlock *block, const void *key, bool *leading) {
     const ListCompareProc compare = block->Compare;
+    uint32_t compared = 0;
     // A hole is never compared: matching one would count it twice.
-    return EachLive(block, 0, [compare, key](unsigned char *slot, uint32_t) {
-        return compare(slot, key) == 0;
-    });
+    unsigned char *slot = EachLive(block, SideOf(block)->LeadingEmpty,
+                                   [compare, key, &compared](unsigned char *slot, uint32_t) {
+                                       compared++;
+                                       return compare(slot, key) == 0;
+                                   });
+    *leading = compared == 1;
+    return slot;
 }
 
 // Removes empty slots from start upward until no counted hole remains, moving
@@ -36,9 +44,12 @@ int Compact(ListBlock *block, unsigned char *start) {
     uint32_t r = SlotIndex(block, start);
     uint32_t w = r;
     while (r < count && holes > 0) {
-        if (BytesAreZero(SlotAt(block, r), size)) {
-            r++;
-            holes--;
+        // A run of holes is read as one zero scan, no further than the
+        // holes still counted.
+        uint32_t empty = EmptyRun(SlotAt(block, r), std::min(count - r, holes), size);
+        if (empty > 0) {
+            r += empty;
+            holes -= empty;
             continue;
         }
         uint32_t run = r;
@@ -51,6 +62,8 @@ int Compact(ListBlock *block, unsigned char *start) {
     MemMoveClear(SlotAt(block, w), SlotAt(block, r), (count - r) * size);
     w += count - r;
     block->Count = w;
+    // Empty slots below the start may have moved up to it: start over.
+    SideOf(block)->LeadingEmpty = 0;
     block->HoleCount = holes;
     if (holes > 0) {
         // The walk passed the last used slot with holes still counted.
@@ -62,11 +75,16 @@ int Compact(ListBlock *block, unsigned char *start) {
 
 // The body of ListDelete, run under the lock.
 int DeleteLocked(ListBlock *block, const void *key) {
-    unsigned char *slot = FirstMatch(block, key);
+    bool leading;
+    unsigned char *slot = FirstMatch(block, key, &leading);
     if (slot == nullptr) {
         return 0;
     }
     PlatZero(slot, block->ElementSize);
+    if (leading) {
+        // Every slot up to this one is empty now.
+        SideOf(block)->LeadingEmpty = SlotIndex(block, slot) + 1;
+    }
     block->HoleCount++;
     if (block->FirstHole == nullptr || slot < block->FirstHole) {
         block->FirstHole = slot;

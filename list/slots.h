@@ -31,6 +31,25 @@ inline int SizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *res
     return 1;
 }
 
+// What the list keeps beside its block: in front of the lock, in the lock's
+// own allocation, which no growth moves and which the list alone uses.
+// LeadingEmpty counts slots at the start of the used range known to be empty
+// (all zero), so that a walk for live slots starts past them: deleting from
+// the front then costs no more than deleting anywhere else. A deletion that
+// empties the first live slot raises it; a compaction puts it back to 0.
+struct Side {
+    uint32_t LeadingEmpty;
+};
+// Side's share of the allocation, a multiple of the strictest alignment so
+// that the lock after it is aligned as the heap aligns blocks.
+constexpr uint32_t SideSize =
+    static_cast<uint32_t>((sizeof(Side) + alignof(std::max_align_t) - 1) /
+                          alignof(std::max_align_t) * alignof(std::max_align_t));
+
+inline Side *SideOf(const ListBlock *block) {
+    return reinterpret_cast<Side *>(reinterpret_cast<unsigned char *>(block->Lock) - SideSize);
+}
+
 // Address of slot index of block.
 inline unsigned char *SlotAt(ListBlock *block, uint32_t index) {
     return reinterpret_cast<unsigned char *>(block) + HeaderSize +
@@ -67,14 +86,17 @@ inline int BytesAreZero(const unsigned char *bytes, uint32_t size) {
 // first live one. A run of holes is read as one zero scan, not slot by slot.
 uint32_t EmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size);
 
-// Calls visit(slot, index) for each live slot from index first (at most
-// Count) up, in slot order, until it returns true, and returns that slot, or
-// NULL when it never does. Count and ElementSize are read once: a callback run from here may not
+// Calls visit(slot, index) for each live slot from index first up, in slot
+// order, until it returns true, and returns that slot, or NULL when it never
+// does. Count and ElementSize are read once: a callback run from here may not
 // change the list.
 template <class Visit>
 unsigned char *EachLive(ListBlock *block, uint32_t first, Visit visit) {
     const uint32_t count = block->Count;
     const uint32_t size = block->ElementSize;
+    if (first > count) {
+        return nullptr;
+    }
     unsigned char *slot = SlotAt(block, first);
     for (uint32_t i = first; i < count; i++, slot += size) {
         if (MayBeEmpty(slot, size)) {

@@ -1,5 +1,7 @@
 // Traversal, search and the walk over live slots.
 
+#include <algorithm>
+
 #include "platform/platform.h"
 #include "slots.h"
 
@@ -12,10 +14,11 @@ void ListTraverse(ListHandle *handle) {
     }
     PlatLockEnter(block->Lock);
     const ListVisitProc visit = block->Visit;
-    EachLive(block, 0, [visit](const unsigned char *slot, uint32_t index) {
-        visit(slot, index + 1, 0);
-        return false;
-    });
+    EachLive(block, SideOf(block)->LeadingEmpty,
+             [visit](const unsigned char *slot, uint32_t index) {
+                 visit(slot, index + 1, 0);
+                 return false;
+             });
     visit(nullptr, 0, 1);
     PlatLockLeave(block->Lock);
 }
@@ -28,12 +31,13 @@ void *ListFind(ListHandle *handle, const void *key) {
     const ListCompareProc compare = block->Compare;
     void *found = nullptr;
     // The last match wins, so the walk goes on past a hit.
-    EachLive(block, 0, [compare, key, &found](unsigned char *slot, uint32_t) {
-        if (compare(key, slot) == 0) {
-            found = slot;
-        }
-        return false;
-    });
+    EachLive(block, SideOf(block)->LeadingEmpty,
+             [compare, key, &found](unsigned char *slot, uint32_t) {
+                 if (compare(key, slot) == 0) {
+                     found = slot;
+                 }
+                 return false;
+             });
     return found;
 }
 
@@ -46,6 +50,7 @@ void *ListNext(ListHandle *handle, uint32_t *position) {
     if (first >= block->Count) {
         return nullptr;
     }
+    first = std::max(first, SideOf(block)->LeadingEmpty);
     uint32_t index = 0;
     unsigned char *slot = EachLive(block, first, [&index](unsigned char *, uint32_t at) {
         index = at;
