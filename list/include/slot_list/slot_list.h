@@ -11,7 +11,8 @@
  * Every operation takes the address of the caller's ListHandle, because an
  * insert that grows the block may move it and then stores the new address
  * there. Any slot address obtained earlier is invalid after such a move, after
- * a compaction and after ListDestroy.
+ * a compaction and after ListDestroy. Writing into a slot after its element
+ * was deleted is not supported: the list may not look at that slot again.
  *
  * The list never prints, logs or sets an error code; failures are reported
  * through results only.
