@@ -47,17 +47,10 @@ void *ListNext(ListHandle *handle, uint32_t *position) {
         return nullptr;
     }
     uint32_t first = *position == 0 ? 0 : *position - 1;
-    if (first >= block->Count) {
-        return nullptr;
-    }
-    first = std::max(first, SideOf(block)->LeadingEmpty);
-    uint32_t index = 0;
-    unsigned char *slot = EachLive(block, first, [&index](unsigned char *, uint32_t at) {
-        index = at;
-        return true;
-    });
+    unsigned char *slot = EachLive(block, std::max(first, SideOf(block)->LeadingEmpty),
+                                   [](unsigned char *, uint32_t) { return true; });
     if (slot != nullptr) {
-        *position = index + 1;
+        *position = SlotIndex(block, slot) + 1;
     }
     return slot;
 }

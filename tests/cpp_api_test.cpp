@@ -132,6 +132,10 @@ TEST(ListDefaults, EqualityIsBytewiseAndRangeForSkipsHoles) {
     }
     EXPECT_EQ((std::vector<uint32_t>{3, 4, 6, 7, 8}), keys);
     EXPECT_EQ(list->size(), keys.size());
+    auto it = list->begin();
+    EXPECT_EQ(3u, it->key);
+    EXPECT_EQ(3u, (it++)->key);
+    EXPECT_EQ(4u, it->key);
 }
 
 // Each thread owns a disjoint key range and keeps the contents it expects for

@@ -68,7 +68,7 @@ TEST_F(TraverseFind, HolesUsePositionsAndAreNeverCompared) {
 TEST_F(TraverseFind, NextWalksTheLiveSlotsATraversalVisits) {
     handle = MakeList(8, 16, 5);
     InsertKeys(&handle, {1, 2, 3, 4, 5});
-    ASSERT_EQ(1, DeleteKey(&handle, 1));
+    ASSERT_EQ(1, DeleteKey(&handle, 2));
     ASSERT_EQ(1, DeleteKey(&handle, 4));
     ASSERT_EQ(1, DeleteKey(&handle, 5));
     CompareCalls = 0;
@@ -85,6 +85,9 @@ TEST_F(TraverseFind, NextWalksTheLiveSlotsATraversalVisits) {
     }
     EXPECT_EQ(visited, walked);
     EXPECT_EQ(4u, position) << "the position after the last live one, unwritten at the end";
+    position = 2; // a hole: the walk goes on to the next live one
+    EXPECT_EQ(SlotAt(handle, 2), ListNext(&handle, &position));
+    EXPECT_EQ(3u, position);
 
     // At the used range's end, past it, and with nothing to walk.
     for (uint32_t start : {handle->Count, handle->Count + 1, UINT32_MAX}) {
