@@ -301,20 +301,24 @@ TEST(ListInsert, CopiesFromItsOwnSlotAcrossAMove) {
 }
 
 // A heap that hands out a small real block whatever size is asked, so that a
-// list can claim a huge ElementSize without the memory behind it.
+// list can claim a huge ElementSize without the memory behind it. Behind the
+// lists for its lifetime.
 struct SmallBlockHeap {
-    static void *Alloc(uint32_t) { return MemHeapInner.Alloc(256); }
-    static void *ReAlloc(void *block, uint32_t size) { return MemHeapInner.ReAlloc(block, size); }
-    static int Free(void *block) { return MemHeapInner.Free(block); }
-    static ListHeapMethods MemHeapInner;
+    SmallBlockHeap() {
+        ListGetHeap(&Inner);
+        ListSetHeap(&Methods);
+    }
+    ~SmallBlockHeap() { ListSetHeap(nullptr); }
+    static void *Alloc(uint32_t) { return Inner.Alloc(256); }
+    static void *ReAlloc(void *block, uint32_t size) { return Inner.ReAlloc(block, size); }
+    static int Free(void *block) { return Inner.Free(block); }
+    static ListHeapMethods Inner;
+    static constexpr ListHeapMethods Methods = {Alloc, ReAlloc, Free};
 };
-ListHeapMethods SmallBlockHeap::MemHeapInner;
+ListHeapMethods SmallBlockHeap::Inner;
 
 TEST(ListInsert, RefusesAGrowthWhoseSizeOverflows) {
-    ListGetHeap(&SmallBlockHeap::MemHeapInner);
-    const ListHeapMethods small = {SmallBlockHeap::Alloc, SmallBlockHeap::ReAlloc,
-                                   SmallBlockHeap::Free};
-    ListSetHeap(&small);
+    SmallBlockHeap small;
     ListHandle handle = nullptr;
     // One slot of 2^31 bytes: the first insert must grow to 2^32 + header.
     ASSERT_EQ(1, ListCreate(&handle, CompareKeys, NoVisit, 1, 1u << 31, 0));
@@ -323,7 +327,16 @@ TEST(ListInsert, RefusesAGrowthWhoseSizeOverflows) {
     EXPECT_EQ(0, ListInsert(&handle, element));
     EXPECT_EQ(0, std::memcmp(&header, handle, sizeof header));
     EXPECT_NE(0, ListDestroy(&handle));
-    ListSetHeap(nullptr);
+}
+
+// The largest block there is: exactly 2^32 - 1 bytes, header included.
+TEST(ListCreate, AcceptsABlockOfExactly2To32Minus1Bytes) {
+    SmallBlockHeap small;
+    ListHandle handle = nullptr;
+    EXPECT_EQ(0, ListCreate(&handle, CompareKeys, NoVisit, 1, UINT32_MAX - Header + 1, 0));
+    ASSERT_EQ(1, ListCreate(&handle, CompareKeys, NoVisit, 1, UINT32_MAX - Header, 0));
+    EXPECT_EQ(UINT32_MAX, handle->BlockSize);
+    EXPECT_NE(0, ListDestroy(&handle));
 }
 
 bool SameHeap(const ListHeapMethods &a, const ListHeapMethods &b) {
@@ -334,8 +347,7 @@ TEST(ListSetHeap, TakesAWholeHeapOnlyAndNullBringsBackTheLibrarys) {
     ListHeapMethods own;
     ListGetHeap(&own);
     ListGetHeap(nullptr);
-    const ListHeapMethods small = {SmallBlockHeap::Alloc, SmallBlockHeap::ReAlloc,
-                                   SmallBlockHeap::Free};
+    const ListHeapMethods &small = SmallBlockHeap::Methods;
     const ListHeapMethods partial[] = {{nullptr, small.ReAlloc, small.Free},
                                        {small.Alloc, nullptr, small.Free},
                                        {small.Alloc, small.ReAlloc, nullptr}};
@@ -345,7 +357,7 @@ TEST(ListSetHeap, TakesAWholeHeapOnlyAndNullBringsBackTheLibrarys) {
         ListGetHeap(&now);
         EXPECT_TRUE(SameHeap(own, now)) << &heap - partial;
     }
-    ListGetHeap(&SmallBlockHeap::MemHeapInner);
+    ListGetHeap(&SmallBlockHeap::Inner);
     ASSERT_EQ(1, ListSetHeap(&small));
     ListHeapMethods now;
     ListGetHeap(&now);

@@ -163,21 +163,25 @@ TEST_F(Delete, CompactionStopsAtTheLastCountedHole) {
     EXPECT_TRUE(TailIsZero());
 }
 
-// A header claiming more holes than there are: the walk removes every empty
-// slot it meets, runs off the used range and reports the failure, keeping
-// the deletion and the holes still counted.
+// A header claiming more holes than there are (one more, two more): the walk
+// removes every empty slot it meets, runs off the used range and reports the
+// failure, keeping the deletion and the holes still counted.
 TEST_F(Delete, CompactionPastTheLastSlotFails) {
-    handle = MakeList(8, 16, 0);
-    InsertKeys(&handle, {1, 2, 3, 4});
-    handle->HoleLimit = 10;
-    ASSERT_EQ(1, DeleteKey(&handle, 2));
-    handle->HoleCount = 3;
-    handle->HoleLimit = 0;
-    EXPECT_EQ(0, DeleteKey(&handle, 4));
-    EXPECT_EQ((Keys{1, 3}), SlotKeys(handle));
-    EXPECT_EQ(2u, handle->HoleCount);
-    EXPECT_EQ(Slot(1), handle->FirstHole);
-    EXPECT_TRUE(TailIsZero());
+    for (uint32_t claimed : {2u, 3u}) {
+        SCOPED_TRACE(claimed);
+        handle = MakeList(8, 16, 0);
+        InsertKeys(&handle, {1, 2, 3, 4});
+        handle->HoleLimit = 10;
+        ASSERT_EQ(1, DeleteKey(&handle, 2));
+        handle->HoleCount = claimed;
+        handle->HoleLimit = 0;
+        EXPECT_EQ(0, DeleteKey(&handle, 4));
+        EXPECT_EQ((Keys{1, 3}), SlotKeys(handle));
+        EXPECT_EQ(claimed - 1, handle->HoleCount);
+        EXPECT_EQ(Slot(1), handle->FirstHole);
+        EXPECT_TRUE(TailIsZero());
+        EXPECT_NE(0, ListDestroy(&handle));
+    }
 }
 
 } // namespace

@@ -49,6 +49,30 @@ TEST(Lock, HeldAcrossAGrowthThatMovesTheBlock) {
     EXPECT_EQ(0u, heap.Outstanding());
 }
 
+// Whether the list's lock was held, seen from another thread, at each
+// callback the list made.
+ListLock *WatchedLock;
+std::vector<bool> HeldAtCalls;
+int32_t CompareWatching(const void *first, const void *second) {
+    HeldAtCalls.push_back(!LockIsFree(WatchedLock));
+    return CompareKeys(first, second);
+}
+void VisitWatching(const void *, uint32_t, int) {
+    HeldAtCalls.push_back(!LockIsFree(WatchedLock));
+}
+
+TEST(Lock, HeldWhileTheComparatorAndTheVisitorRun) {
+    ListHandle handle = nullptr;
+    ASSERT_EQ(1, ListCreate(&handle, CompareWatching, VisitWatching, 4, 16, 1));
+    WatchedLock = handle->Lock;
+    InsertKeys(&handle, {1, 2, 3});
+    HeldAtCalls.clear();
+    ASSERT_EQ(1, DeleteKey(&handle, 2)); // compares slots 0 and 1
+    ListTraverse(&handle);               // visits 1 and 3, then the end
+    EXPECT_EQ(std::vector<bool>(5, true), HeldAtCalls);
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
 // A failing call of each kind that takes the lock, with the list set up so
 // that it fails; each returns 0.
 struct FailurePath {
