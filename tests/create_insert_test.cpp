@@ -290,6 +290,13 @@ TEST(ListInsert, CopiesFromItsOwnSlotsAcrossAMove) {
     ASSERT_EQ(1, ListInsertMany(&handle, SlotAt(handle, 0), 2)); // grows again
     ASSERT_NE(before, handle);
     EXPECT_EQ((std::vector<uint32_t>{5, 5, 5, 5}), SlotKeys(handle));
+    // The block's very first bytes, the callbacks in its header, count too.
+    const ListCompareProc compare = handle->Compare;
+    InsertKeys(&handle, {6});
+    before = handle;
+    ASSERT_EQ(1, ListInsert(&handle, handle)); // grows and moves once more
+    ASSERT_NE(before, handle);
+    EXPECT_EQ(0, std::memcmp(&compare, SlotAt(handle, 5), sizeof compare));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 

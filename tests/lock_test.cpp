@@ -19,34 +19,40 @@ using Keys = std::vector<uint32_t>;
 
 // Whether a lock is held can be seen only through the platform layer.
 #if SLOT_LIST_TEST_INTERNALS
+// A single insert and a batch alike.
 TEST(Lock, HeldAcrossAGrowthThatMovesTheBlock) {
-    TestHeap heap;
-    heap.MoveOnGrowth(true);
-    ListHandle handle = MakeList(2, 16, 1);
-    InsertKeys(&handle, {1});
-    ListLock *lock = handle->Lock;
-    ListHandle grown = nullptr;
-    bool heldDuringGrowth = false;
-    std::thread waiter;
-    Visits.clear();
-    heap.OnGrowth([&](void *block) {
-        grown = static_cast<ListHandle>(block);
-        heldDuringGrowth = !LockIsFree(lock);
-        // This thread queues on the lock through the grown block; it can get in
-        // only once the insert has let go, so it must see the new element.
-        waiter = std::thread([&grown] { ListTraverse(&grown); });
-    });
-    std::vector<unsigned char> element = Element(16, 9);
-    ASSERT_EQ(1, ListInsert(&handle, element.data()));
-    waiter.join();
-    heap.OnGrowth(nullptr);
-    EXPECT_TRUE(heldDuringGrowth);
-    EXPECT_EQ(grown, handle);
-    EXPECT_EQ(lock, handle->Lock);
-    EXPECT_EQ((Keys{1, 9}), VisitedKeys());
-    EXPECT_TRUE(LockIsFree(lock));
-    EXPECT_NE(0, ListDestroy(&handle));
-    EXPECT_EQ(0u, heap.Outstanding());
+    for (bool batch : {false, true}) {
+        SCOPED_TRACE(batch ? "batch" : "single");
+        TestHeap heap;
+        heap.MoveOnGrowth(true);
+        ListHandle handle = MakeList(2, 16, 1);
+        InsertKeys(&handle, {1});
+        ListLock *lock = handle->Lock;
+        ListHandle grown = nullptr;
+        bool heldDuringGrowth = false;
+        std::thread waiter;
+        Visits.clear();
+        heap.OnGrowth([&](void *block) {
+            grown = static_cast<ListHandle>(block);
+            heldDuringGrowth = !LockIsFree(lock);
+            // This thread queues on the lock through the grown block; it can
+            // get in only once the insert has let go, so it must see the new
+            // element.
+            waiter = std::thread([&grown] { ListTraverse(&grown); });
+        });
+        std::vector<unsigned char> element = Element(16, 9);
+        ASSERT_EQ(1, batch ? ListInsertMany(&handle, element.data(), 1)
+                           : ListInsert(&handle, element.data()));
+        waiter.join();
+        heap.OnGrowth(nullptr);
+        EXPECT_TRUE(heldDuringGrowth);
+        EXPECT_EQ(grown, handle);
+        EXPECT_EQ(lock, handle->Lock);
+        EXPECT_EQ((Keys{1, 9}), VisitedKeys());
+        EXPECT_TRUE(LockIsFree(lock));
+        EXPECT_NE(0, ListDestroy(&handle));
+        EXPECT_EQ(0u, heap.Outstanding());
+    }
 }
 
 // Whether the list's lock was held, seen from another thread, at each
@@ -122,6 +128,17 @@ const FailurePath Paths[] = {
          heap.FailAt(1);
          std::vector<unsigned char> element = Element(16, 9);
          return ListInsert(handle, element.data());
+     }},
+    {"InsertManyAllZero",
+     [](ListHandle *handle, TestHeap &) {
+         std::vector<unsigned char> zero(16);
+         return ListInsertMany(handle, zero.data(), 1);
+     }},
+    {"InsertManyGrowthRefused",
+     [](ListHandle *handle, TestHeap &heap) {
+         heap.FailAt(1);
+         std::vector<unsigned char> element = Element(16, 9);
+         return ListInsertMany(handle, element.data(), 1);
      }},
     {"DeleteNoMatch", [](ListHandle *handle, TestHeap &) { return DeleteKey(handle, 7); }},
     {"DeleteCompactionFails",
