@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include <slot_list/slot_list.h>
@@ -50,6 +51,12 @@ class SlotList {
             abort();
         }
     }
+    // All count elements in one call, as a caller holding a run of them would.
+    void AppendBatch(const char *elements, uint32_t count) {
+        if (!ListInsertMany(&handle_, elements, count)) {
+            abort();
+        }
+    }
     void Traverse() { ListTraverse(&handle_); }
     const void *FindLast(const Element<N> &key) { return ListFind(&handle_, key.data()); }
     bool Erase(const Element<N> &key) { return ListDelete(&handle_, key.data()) == 1; }
@@ -58,6 +65,12 @@ class SlotList {
   private:
     ListHandle handle_ = nullptr;
 };
+
+// Tells the list from its peers, for the benchmarks that count its work apart.
+template <class C>
+struct IsSlotList : std::false_type {};
+template <size_t N>
+struct IsSlotList<SlotList<N>> : std::true_type {};
 
 // A peer: Store keeps the elements contiguously; the walks are the plain loops
 // a user of that container would write, making the same calls the list makes.
@@ -72,6 +85,21 @@ class Peer {
     }
 
     void Append(const Element<N> &element) { store_.Push(element.data()); }
+
+    // As Append, counting the bytes a growth moves: those of every element
+    // when the data moved. Kept apart so that the plain append pays nothing
+    // for the count.
+    void AppendCounted(const Element<N> &element) {
+        const char *before = store_.Data();
+        size_t size = store_.Size();
+        store_.Push(element.data());
+        if (store_.Data() != before) {
+            copied_ += size * N;
+        }
+    }
+
+    // A run of count elements through the container's own bulk call.
+    void AppendBatch(const char *elements, uint32_t count) { store_.PushMany(elements, count); }
 
     void Traverse() {
         const char *data = store_.Data();
@@ -107,10 +135,11 @@ class Peer {
     }
 
     size_t Bytes() const { return store_.Bytes(); }
-    uint64_t Copied() const { return store_.Copied; }
+    uint64_t Copied() const { return copied_; }
 
   private:
     Store store_;
+    uint64_t copied_ = 0; // bytes moved by growth, counted by AppendCounted
     ListCompareProc compare_;
     ListVisitProc visit_;
 };
@@ -118,14 +147,13 @@ class Peer {
 template <size_t N>
 struct VectorStore {
     std::vector<Element<N>> Elements;
-    uint64_t Copied = 0; // bytes moved into new buffers by growth
 
     void Push(const char *element) {
-        size_t capacity = Elements.capacity();
         Elements.push_back(*reinterpret_cast<const Element<N> *>(element));
-        if (Elements.capacity() != capacity) {
-            Copied += (Elements.size() - 1) * N;
-        }
+    }
+    void PushMany(const char *elements, uint32_t count) {
+        const auto *first = reinterpret_cast<const Element<N> *>(elements);
+        Elements.insert(Elements.end(), first, first + count);
     }
     const char *Data() const { return reinterpret_cast<const char *>(Elements.data()); }
     size_t Size() const { return Elements.size(); }
@@ -147,6 +175,9 @@ struct GArrayStore {
     GArrayStore &operator=(const GArrayStore &) = delete;
 
     void Push(const char *element) { g_array_append_vals(Array, element, 1); }
+    void PushMany(const char *elements, uint32_t count) {
+        g_array_append_vals(Array, elements, count);
+    }
     const char *Data() const { return Array->data; }
     size_t Size() const { return Array->len; }
     void EraseAt(size_t i) { g_array_remove_index(Array, static_cast<guint>(i)); }
@@ -172,6 +203,14 @@ struct UtArrayStore {
     UtArrayStore &operator=(const UtArrayStore &) = delete;
 
     void Push(const char *element) { utarray_push_back(&Array, element); }
+    // utarray's bulk calls (utarray_inserta, utarray_concat) take another
+    // UT_array, not a plain run of elements: a caller holding a buffer pushes
+    // them one by one.
+    void PushMany(const char *elements, uint32_t count) {
+        for (uint32_t i = 0; i < count; i++) {
+            utarray_push_back(&Array, elements + size_t{i} * N);
+        }
+    }
     const char *Data() const { return Array.d; }
     size_t Size() const { return utarray_len(&Array); }
     void EraseAt(size_t i) { utarray_erase(&Array, static_cast<unsigned>(i), 1u); }

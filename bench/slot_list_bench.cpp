@@ -1,6 +1,8 @@
 // The benchmark program: the slot list and its peers on the same work, for
 // every element size and list length. Benchmarks are named
-// operation/container/element-size/n.
+// operation/container/element-size/n; each reports the page faults of its
+// timed loop per iteration ("faults"), since where memory came from can
+// decide a figure.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -16,6 +18,7 @@
 #include <vector>
 
 #include "containers.h"
+#include "faults.h"
 #include <slot_list/slot_list.h>
 #include "platform/platform.h"
 #include "workload.h"
@@ -30,6 +33,15 @@ const int64_t Lengths[] = {1000, 10000, 100000, 1000000};
 // of the slowest peer under a few seconds.
 constexpr double DeleteWorkLimit = 2e10;
 
+// Front-first with many holes allowed, the list's deletion need not grow with
+// n, and only longer lists show whether it does: that one, and std::vector as
+// the reference, run up to this length at 128 bytes (the vector's run then
+// takes seconds).
+constexpr int64_t LongDeleteLength = 100000;
+
+// Elements per call of the bulk append.
+constexpr uint32_t BatchLength = 64;
+
 template <class C, size_t N>
 void Fill(C &container, int64_t n) {
     Element<N> element = MakeElement<N>(0);
@@ -37,63 +49,6 @@ void Fill(C &container, int64_t n) {
         SetIndex<N>(element, static_cast<uint64_t>(i));
         container.Append(element);
     }
-}
-
-template <class C, size_t N>
-void Append(benchmark::State &state, Config config, int64_t n) {
-    size_t bytes = 0;
-    for (auto _ : state) {
-        std::optional<C> container(std::in_place, config);
-        Fill<C, N>(*container, n);
-        bytes = container->Bytes();
-        state.PauseTiming();
-        container.reset();
-        state.ResumeTiming();
-    }
-    state.counters["bytes"] = static_cast<double>(bytes);
-}
-
-template <class C, size_t N>
-void Traverse(benchmark::State &state, Config config, int64_t n) {
-    C container(config);
-    Fill<C, N>(container, n);
-    // The first walk after filling is not timed: it pays for first touches of
-    // memory (on a virtual machine, pages the C heap has just moved) that a
-    // walk over a list in use does not.
-    container.Traverse();
-    for (auto _ : state) {
-        container.Traverse();
-    }
-    benchmark::DoNotOptimize(VisitSum);
-}
-
-template <class C, size_t N>
-void FindLast(benchmark::State &state, Config config, int64_t n) {
-    C container(config);
-    Fill<C, N>(container, n);
-    const Element<N> key = MakeElement<N>(static_cast<uint64_t>(n - 1));
-    container.FindLast(key); // untimed, as in Traverse
-    for (auto _ : state) {
-        const void *found = container.FindLast(key);
-        benchmark::DoNotOptimize(found);
-        if (found == nullptr) {
-            state.SkipWithError("the last element was not found");
-        }
-    }
-}
-
-// Bytes the containers have copied to grow, so far.
-template <size_t N>
-uint64_t CopiedSoFar(const std::vector<std::unique_ptr<SlotList<N>>> &) {
-    return slot_list::internal::PlatHeapBytesCopied();
-}
-template <size_t N>
-uint64_t CopiedSoFar(const std::vector<std::unique_ptr<VectorPeer<N>>> &containers) {
-    uint64_t copied = 0;
-    for (const auto &container : containers) {
-        copied += container->Copied();
-    }
-    return copied;
 }
 
 // Gives back the memory that released containers left with their heaps, so
@@ -104,33 +59,139 @@ void ReleaseKeptMemory() {
     malloc_trim(0);
 }
 
+// Appends n elements to an empty container. Warm, each iteration gets the
+// pages the last one released; fresh, both heaps give their kept memory back
+// first, so that every page is touched for the first time, as in a program
+// that has not used that much memory before.
+template <class C, size_t N>
+void Append(benchmark::State &state, Config config, int64_t n, bool fresh) {
+    size_t bytes = 0;
+    if (fresh) {
+        ReleaseKeptMemory();
+    }
+    FaultMeter meter(state);
+    for (auto _ : state) {
+        std::optional<C> container(std::in_place, config);
+        Fill<C, N>(*container, n);
+        bytes = container->Bytes();
+        meter.Pause();
+        container.reset();
+        if (fresh) {
+            ReleaseKeptMemory();
+        }
+        meter.Resume();
+    }
+    meter.Report();
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+
+// Appends n elements in runs of BatchLength, each with the container's own
+// bulk call, on a warm heap. The run is rewritten before each call, as a
+// caller filling its buffer would, at the same cost for every container.
+template <class C, size_t N>
+void AppendBulk(benchmark::State &state, Config config, int64_t n) {
+    std::vector<Element<N>> batch(BatchLength, MakeElement<N>(0));
+    FaultMeter meter(state);
+    for (auto _ : state) {
+        std::optional<C> container(std::in_place, config);
+        for (int64_t i = 0; i < n; i += BatchLength) {
+            uint32_t count = static_cast<uint32_t>(std::min<int64_t>(BatchLength, n - i));
+            for (uint32_t j = 0; j < count; j++) {
+                SetIndex<N>(batch[j], static_cast<uint64_t>(i + j));
+            }
+            container->AppendBatch(batch[0].data(), count);
+        }
+        meter.Pause();
+        container.reset();
+        meter.Resume();
+    }
+    meter.Report();
+}
+
+template <class C, size_t N>
+void Traverse(benchmark::State &state, Config config, int64_t n) {
+    C container(config);
+    Fill<C, N>(container, n);
+    // The first walk after filling is not timed: it pays for first touches of
+    // memory (on a virtual machine, pages the C heap has just moved) that a
+    // walk over a list in use does not.
+    container.Traverse();
+    FaultMeter meter(state);
+    for (auto _ : state) {
+        container.Traverse();
+    }
+    meter.Report();
+    benchmark::DoNotOptimize(VisitSum);
+}
+
+template <class C, size_t N>
+void FindLast(benchmark::State &state, Config config, int64_t n) {
+    C container(config);
+    Fill<C, N>(container, n);
+    const Element<N> key = MakeElement<N>(static_cast<uint64_t>(n - 1));
+    container.FindLast(key); // untimed, as in Traverse
+    FaultMeter meter(state);
+    for (auto _ : state) {
+        const void *found = container.FindLast(key);
+        benchmark::DoNotOptimize(found);
+        if (found == nullptr) {
+            state.SkipWithError("the last element was not found");
+        }
+    }
+    meter.Report();
+}
+
+// Bytes the containers have copied to grow, so far: the list's heap counts
+// its own copies, the peers count the moves of their data.
+template <class C>
+uint64_t CopiedSoFar(const std::vector<std::unique_ptr<C>> &containers) {
+    if constexpr (IsSlotList<C>::value) {
+        return slot_list::internal::PlatHeapBytesCopied();
+    } else {
+        uint64_t copied = 0;
+        for (const auto &container : containers) {
+            copied += container->Copied();
+        }
+        return copied;
+    }
+}
+
 // k containers grow to n elements each, one element to each in turn, so that
 // no block can keep growing where it lies. Time is per element appended; with
 // fresh, every round starts on pages the process has not touched yet.
 template <class C, size_t N>
 void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool fresh) {
     uint64_t copied = 0;
+    if (fresh) {
+        ReleaseKeptMemory();
+    }
+    FaultMeter meter(state);
     for (auto _ : state) {
         std::vector<std::unique_ptr<C>> containers;
         for (int i = 0; i < k; i++) {
             containers.push_back(std::make_unique<C>(config));
         }
-        uint64_t before = CopiedSoFar<N>(containers);
+        uint64_t before = CopiedSoFar(containers);
         Element<N> element = MakeElement<N>(0);
         for (int64_t i = 0; i < n; i++) {
             SetIndex<N>(element, static_cast<uint64_t>(i));
             for (auto &container : containers) {
-                container->Append(element);
+                if constexpr (IsSlotList<C>::value) {
+                    container->Append(element);
+                } else {
+                    container->AppendCounted(element);
+                }
             }
         }
-        copied = CopiedSoFar<N>(containers) - before;
-        state.PauseTiming();
+        copied = CopiedSoFar(containers) - before;
+        meter.Pause();
         containers.clear();
         if (fresh) {
             ReleaseKeptMemory();
         }
-        state.ResumeTiming();
+        meter.Resume();
     }
+    meter.Report();
     state.counters["copied_per_insert"] = static_cast<double>(copied) / static_cast<double>(n * k);
 }
 
@@ -146,11 +207,12 @@ void DeleteAll(benchmark::State &state, Config config, int64_t n, Order order) {
         std::shuffle(keys.begin(), keys.end(), std::mt19937_64(42));
     }
     Element<N> key = MakeElement<N>(0);
+    FaultMeter meter(state);
     for (auto _ : state) {
-        state.PauseTiming();
+        meter.Pause();
         std::optional<C> container(std::in_place, config);
         Fill<C, N>(*container, n);
-        state.ResumeTiming();
+        meter.Resume();
         for (uint64_t k : keys) {
             SetIndex<N>(key, k);
             if (!container->Erase(key)) {
@@ -158,13 +220,14 @@ void DeleteAll(benchmark::State &state, Config config, int64_t n, Order order) {
                 break;
             }
         }
-        state.PauseTiming();
+        meter.Pause();
         container.reset();
-        state.ResumeTiming();
+        meter.Resume();
     }
+    meter.Report();
 }
 
-enum Operations : unsigned { AppendOp = 1, WalkOps = 2, DeleteOps = 4 };
+enum Operations : unsigned { AppendOp = 1, BulkOp = 2, WalkOps = 4, DeleteOps = 8 };
 
 template <class F>
 void Register(const std::string &operation, const std::string &label, size_t size, int64_t n,
@@ -174,27 +237,47 @@ void Register(const std::string &operation, const std::string &label, size_t siz
     benchmark::RegisterBenchmark(name.c_str(), body)->Unit(benchmark::kMicrosecond);
 }
 
+// Whether deleting all n elements in this order is within a run's time.
+bool DeleteFits(const std::string &label, size_t size, int64_t n, Order order) {
+    if (double(n) * double(n) * double(size) <= DeleteWorkLimit) {
+        return true;
+    }
+    return order == Order::Front && size == 128 && n <= LongDeleteLength &&
+           (label == "list-h1024" || label == "vector");
+}
+
 // Registers the chosen operations of container C at every length.
 template <class C, size_t N>
 void RegisterContainer(const std::string &label, Config config, unsigned operations) {
     config.Compare = CompareElements<N>;
     config.Visit = VisitElement;
     for (int64_t n : Lengths) {
-        auto bind = [config, n](auto body) {
-            return [config, n, body](benchmark::State &state) { body(state, config, n); };
-        };
         if (operations & AppendOp) {
-            Register("append", label, N, n, bind(Append<C, N>));
+            for (bool fresh : {false, true}) {
+                Register(fresh ? "append-fresh" : "append", label, N, n,
+                         [config, n, fresh](benchmark::State &state) {
+                             Append<C, N>(state, config, n, fresh);
+                         });
+            }
+        }
+        if (operations & BulkOp) {
+            Register("append-bulk", label, N, n,
+                     [config, n](benchmark::State &state) { AppendBulk<C, N>(state, config, n); });
         }
         if (operations & WalkOps) {
-            Register("traverse", label, N, n, bind(Traverse<C, N>));
-            Register("find", label, N, n, bind(FindLast<C, N>));
+            Register("traverse", label, N, n,
+                     [config, n](benchmark::State &state) { Traverse<C, N>(state, config, n); });
+            Register("find", label, N, n,
+                     [config, n](benchmark::State &state) { FindLast<C, N>(state, config, n); });
         }
-        if ((operations & DeleteOps) && double(n) * double(n) * N <= DeleteWorkLimit) {
+        if (operations & DeleteOps) {
             const std::pair<const char *, Order> orders[] = {{"delete-front", Order::Front},
                                                              {"delete-back", Order::Back},
                                                              {"delete-random", Order::Random}};
             for (const auto &[operation, order] : orders) {
+                if (!DeleteFits(label, N, n, order)) {
+                    continue;
+                }
                 Register(operation, label, N, n,
                          [config, n, order = order](benchmark::State &state) {
                              DeleteAll<C, N>(state, config, n, order);
@@ -209,7 +292,10 @@ void RegisterSize() {
     for (uint32_t growBy : {2u, 64u, 4096u}) {
         Config config;
         config.GrowBy = growBy;
-        RegisterContainer<SlotList<N>, N>("list-g" + std::to_string(growBy), config, AppendOp);
+        // The bulk append runs with the default GrowBy only: a batch is one
+        // growth whatever GrowBy is.
+        unsigned operations = growBy == Config{}.GrowBy ? AppendOp | BulkOp : AppendOp;
+        RegisterContainer<SlotList<N>, N>("list-g" + std::to_string(growBy), config, operations);
     }
     RegisterContainer<SlotList<N>, N>("list", Config{}, WalkOps);
     for (uint32_t holeLimit : {1u, 64u, 1024u}) {
@@ -217,7 +303,7 @@ void RegisterSize() {
         config.HoleLimit = holeLimit;
         RegisterContainer<SlotList<N>, N>("list-h" + std::to_string(holeLimit), config, DeleteOps);
     }
-    const unsigned all = AppendOp | WalkOps | DeleteOps;
+    const unsigned all = AppendOp | BulkOp | WalkOps | DeleteOps;
     RegisterContainer<VectorPeer<N>, N>("vector", Config{}, all);
 #ifdef SLOT_LIST_BENCH_GLIB
     RegisterContainer<GArrayPeer<N>, N>("garray", Config{}, all);
@@ -227,10 +313,12 @@ void RegisterSize() {
 #endif
 }
 
-// Lists and std::vector growing in turn: 128-byte elements, GrowBy 64. The
-// operation is named turns-k (turns-k-fresh on fresh pages); n in the name
-// counts the elements of all k containers, so that time is per element.
-void RegisterTurns() {
+// k containers of one kind growing in turn, each k for the list and every
+// peer: 128-byte elements, GrowBy 64. The operation is named turns-k
+// (turns-k-fresh on fresh pages); n in the name counts the elements of all k
+// containers, so that time is per element.
+template <class C>
+void RegisterTurns(const std::string &label) {
     constexpr size_t N = 128;
     Config config;
     config.Compare = CompareElements<N>;
@@ -239,11 +327,8 @@ void RegisterTurns() {
         for (int k : {1, 2, 4}) {
             for (int64_t n : {10000, 100000, 200000}) {
                 std::string operation = "turns-" + std::to_string(k) + (fresh ? "-fresh" : "");
-                Register(operation, "list", N, n * k, [=](benchmark::State &state) {
-                    GrowInTurns<SlotList<N>, N>(state, config, n, k, fresh);
-                });
-                Register(operation, "vector", N, n * k, [=](benchmark::State &state) {
-                    GrowInTurns<VectorPeer<N>, N>(state, config, n, k, fresh);
+                Register(operation, label, N, n * k, [=](benchmark::State &state) {
+                    GrowInTurns<C, N>(state, config, n, k, fresh);
                 });
             }
         }
@@ -280,7 +365,14 @@ int main(int argc, char **argv) {
     bench::RegisterSize<16>();
     bench::RegisterSize<128>();
     bench::RegisterSize<1024>();
-    bench::RegisterTurns();
+    bench::RegisterTurns<bench::SlotList<128>>("list");
+    bench::RegisterTurns<bench::VectorPeer<128>>("vector");
+#ifdef SLOT_LIST_BENCH_GLIB
+    bench::RegisterTurns<bench::GArrayPeer<128>>("garray");
+#endif
+#ifdef SLOT_LIST_BENCH_UTARRAY
+    bench::RegisterTurns<bench::UtArrayPeer<128>>("utarray");
+#endif
     std::string missing = bench::PeersLeftOut();
     std::fprintf(stderr, "peers left out: %s\n", missing.c_str());
     benchmark::AddCustomContext("peers_left_out", missing);
