@@ -16,10 +16,14 @@ set(SLOT_LIST_SOURCES
   ${SLOT_LIST_SOURCE_DIR}/delete.cpp
   ${SLOT_LIST_SOURCE_DIR}/traverse_find.cpp
   ${SLOT_LIST_SOURCE_DIR}/platform/heap.cpp)
+# The private headers: list/ itself, and the platform's own folder, which
+# holds what platform.h includes from it (platform_lock.h).
 if(WIN32)
   list(APPEND SLOT_LIST_SOURCES ${SLOT_LIST_SOURCE_DIR}/platform/win.cpp)
+  set(SLOT_LIST_PRIVATE_INCLUDE_DIRS ${SLOT_LIST_SOURCE_DIR} ${SLOT_LIST_SOURCE_DIR}/platform/win)
 else()
   list(APPEND SLOT_LIST_SOURCES ${SLOT_LIST_SOURCE_DIR}/platform/posix.cpp)
+  set(SLOT_LIST_PRIVATE_INCLUDE_DIRS ${SLOT_LIST_SOURCE_DIR} ${SLOT_LIST_SOURCE_DIR}/platform/posix)
   find_package(Threads REQUIRED)
 endif()
 
@@ -33,7 +37,7 @@ add_library(SlotList::slot_list ALIAS slot_list)
 target_include_directories(slot_list
   PUBLIC $<BUILD_INTERFACE:${SLOT_LIST_SOURCE_DIR}/include>
          $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
-  PRIVATE ${SLOT_LIST_SOURCE_DIR})
+  PRIVATE ${SLOT_LIST_PRIVATE_INCLUDE_DIRS})
 # slot_list.hpp is C++17; C users are not affected.
 target_compile_features(slot_list PUBLIC cxx_std_17)
 slot_list_warnings(slot_list)

@@ -85,20 +85,23 @@ int PlatLockInit(ListLock *lock);
 // Ends a free lock made by PlatLockInit; its storage can then be released.
 void PlatLockFini(ListLock *lock);
 
-// Waits until the calling thread owns the lock; an owner enters again at once,
-// and each Enter needs its own Leave.
-void PlatLockEnter(ListLock *lock);
-void PlatLockLeave(ListLock *lock);
-
-// Takes the lock if it is free or already the caller's, without waiting.
-// Returns 1 when taken (then needs a Leave), 0 when another thread owns it.
-// The list does not use it; tests do, to see who holds a lock.
-int PlatLockTryEnter(ListLock *lock);
+// platform_lock.h, the platform's own (CMake puts its folder on the include
+// path), gives:
+//   void PlatLockEnter(ListLock *lock): waits until the calling thread owns
+//     the lock; an owner enters again at once, and each Enter needs its own
+//     Leave.
+//   void PlatLockLeave(ListLock *lock);
+//   int PlatLockTryEnter(ListLock *lock): takes the lock if it is free or
+//     already the caller's, without waiting; 1 when taken (then needs a
+//     Leave), 0 when another thread owns it. The list does not use it; tests
+//     do, to see who holds a lock.
 
 // Overlap-safe copy, and clear.
 void PlatMove(void *destination, const void *source, size_t length);
 void PlatZero(void *destination, size_t length);
 
 } // namespace slot_list::internal
+
+#include "platform_lock.h"
 
 #endif // SLOT_LIST_PLATFORM_H

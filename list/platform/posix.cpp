@@ -1,5 +1,5 @@
 // The platform layer on POSIX: the C heap and anonymous mappings under the
-// shared heap, and a recursive lock over a plain pthread mutex.
+// shared heap, and the waiting side of the lock (platform_lock.h).
 
 #include "platform/platform.h"
 
@@ -11,21 +11,6 @@
 #include <string.h>
 #include <sys/mman.h>
 #include <unistd.h>
-
-// A recursive lock whose uncontended paths are one atomic instruction each:
-// Owner names the thread holding it (zero when free) and only the owner
-// touches Depth. Threads that find it taken wait on Wakeup under Mutex, and
-// Waiters tells a leaving owner whether anyone needs waking. Leave clears
-// Owner before it reads Waiters, and a waiter counts itself before it tries
-// Owner; with both in one total order (seq_cst), either the waiter's try sees
-// the lock free or the leaving owner sees the waiter.
-struct ListLock {
-    std::atomic<pthread_t> Owner;
-    uint32_t Depth;
-    std::atomic<uint32_t> Waiters;
-    pthread_mutex_t Mutex;
-    pthread_cond_t Wakeup;
-};
 
 namespace slot_list::internal {
 
@@ -102,59 +87,20 @@ void PlatLockFini(ListLock *lock) {
     pthread_mutex_destroy(&lock->Mutex);
 }
 
-namespace {
-
-// Takes the lock for self if it is free.
-bool TryTake(ListLock *lock, pthread_t self) {
-    pthread_t free{};
-    return lock->Owner.compare_exchange_strong(free, self, std::memory_order_seq_cst);
-}
-
-// Enters a lock the caller may already own, without waiting: true when the
-// caller owns it now.
-bool EnterAtOnce(ListLock *lock, pthread_t self) {
-    if (lock->Owner.load(std::memory_order_relaxed) == self) {
-        lock->Depth++;
-        return true;
-    }
-    if (TryTake(lock, self)) {
-        lock->Depth = 1;
-        return true;
-    }
-    return false;
-}
-
-} // namespace
-
-void PlatLockEnter(ListLock *lock) {
-    pthread_t self = pthread_self();
-    if (EnterAtOnce(lock, self)) {
-        return;
-    }
+void PlatLockWait(ListLock *lock, pthread_t self) {
     pthread_mutex_lock(&lock->Mutex);
     lock->Waiters.fetch_add(1, std::memory_order_seq_cst);
-    while (!TryTake(lock, self)) {
+    while (!PlatLockTake(lock, self)) {
         pthread_cond_wait(&lock->Wakeup, &lock->Mutex);
     }
     lock->Waiters.fetch_sub(1, std::memory_order_seq_cst);
     pthread_mutex_unlock(&lock->Mutex);
-    lock->Depth = 1;
 }
 
-void PlatLockLeave(ListLock *lock) {
-    if (--lock->Depth != 0) {
-        return;
-    }
-    lock->Owner.store(pthread_t{}, std::memory_order_seq_cst);
-    if (lock->Waiters.load(std::memory_order_seq_cst) != 0) {
-        pthread_mutex_lock(&lock->Mutex);
-        pthread_cond_signal(&lock->Wakeup);
-        pthread_mutex_unlock(&lock->Mutex);
-    }
-}
-
-int PlatLockTryEnter(ListLock *lock) {
-    return EnterAtOnce(lock, pthread_self()) ? 1 : 0;
+void PlatLockWake(ListLock *lock) {
+    pthread_mutex_lock(&lock->Mutex);
+    pthread_cond_signal(&lock->Wakeup);
+    pthread_mutex_unlock(&lock->Mutex);
 }
 
 void PlatMove(void *destination, const void *source, size_t length) {
