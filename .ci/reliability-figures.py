@@ -83,7 +83,10 @@ def coverage(directory):
 
     # The annotated sources list a template's branches once per instantiation,
     # then again in each instantiation's own view (nested under "|"); a side
-    # counts as taken when any instantiation took it, as in the summary.
+    # counts as taken here when any instantiation took it. The summary counts
+    # the instantiation that took the most, so the two agree only while one
+    # instantiation of each template takes every side the others take (the
+    # tests see to it; the check below says when they no longer do).
     taken = {}
     source = {}
     path = None

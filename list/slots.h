@@ -86,17 +86,14 @@ inline int BytesAreZero(const unsigned char *bytes, uint32_t size) {
 // first live one. A run of holes is read as one zero scan, not slot by slot.
 uint32_t EmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size);
 
-// Calls visit(slot, index) for each live slot from index first up, in slot
-// order, until it returns true, and returns that slot, or NULL when it never
-// does. Count and ElementSize are read once: a callback run from here may not
-// change the list.
+// Calls visit(slot, index) for each live slot from index first (at most
+// Count) up, in slot order, until it returns true, and returns that slot, or
+// NULL when it never does. Count and ElementSize are read once: a callback run
+// from here may not change the list.
 template <class Visit>
 unsigned char *EachLive(ListBlock *block, uint32_t first, Visit visit) {
     const uint32_t count = block->Count;
     const uint32_t size = block->ElementSize;
-    if (first > count) {
-        return nullptr;
-    }
     unsigned char *slot = SlotAt(block, first);
     for (uint32_t i = first; i < count; i++, slot += size) {
         if (MayBeEmpty(slot, size)) {

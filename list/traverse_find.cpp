@@ -46,11 +46,14 @@ void *ListNext(ListHandle *handle, uint32_t *position) {
     if (block == nullptr || position == nullptr) {
         return nullptr;
     }
+    const uint32_t count = block->Count;
     uint32_t first = *position == 0 ? 0 : *position - 1;
-    unsigned char *slot = EachLive(block, std::max(first, SideOf(block)->LeadingEmpty),
-                                   [](unsigned char *, uint32_t) { return true; });
-    if (slot != nullptr) {
-        *position = SlotIndex(block, slot) + 1;
+    first = std::min(std::max(first, SideOf(block)->LeadingEmpty), count);
+    // The first live slot is the one that ends the run of empty ones.
+    uint32_t index = first + EmptyRun(SlotAt(block, first), count - first, block->ElementSize);
+    if (index == count) {
+        return nullptr;
     }
-    return slot;
+    *position = index + 1;
+    return SlotAt(block, index);
 }

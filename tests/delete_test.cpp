@@ -94,10 +94,13 @@ TEST_F(Delete, FirstHoleFollowsTheLowestHole) {
     EXPECT_EQ(4u, handle->Count);
 }
 
+// A hole in the middle, and one at the end of the used range that the walk
+// for a missing key runs out through.
 TEST_F(Delete, NoMatchChangesNothing) {
-    handle = MakeList(4, 16, 1);
+    handle = MakeList(4, 16, 2);
     InsertKeys(&handle, {1, 2, 3});
     ASSERT_EQ(1, DeleteKey(&handle, 2));
+    ASSERT_EQ(1, DeleteKey(&handle, 3));
     std::vector<unsigned char> before = Snapshot(handle);
     EXPECT_EQ(0, DeleteKey(&handle, 9));
     EXPECT_EQ(0, DeleteKey(&handle, 2)); // its slot is a hole now
