@@ -95,7 +95,18 @@ unsigned char *EachLive(ListBlock *block, uint32_t first, Visit visit) {
     const uint32_t count = block->Count;
     const uint32_t size = block->ElementSize;
     unsigned char *slot = SlotAt(block, first);
-    for (uint32_t i = first; i < count; i++, slot += size) {
+    uint32_t i = first;
+    // Below the first hole every slot is live (inserts refuse all-zero
+    // elements), so those slots need no look for empty ones.
+    unsigned char *end = SlotAt(block, count);
+    unsigned char *live =
+        block->FirstHole != nullptr && block->FirstHole < end ? block->FirstHole : end;
+    for (; slot < live; i++, slot += size) {
+        if (visit(slot, i)) {
+            return slot;
+        }
+    }
+    for (; i < count; i++, slot += size) {
         if (MayBeEmpty(slot, size)) {
             uint32_t run = EmptyRun(slot, count - i, size);
             i += run;

@@ -13,6 +13,8 @@
  * there. Any slot address obtained earlier is invalid after such a move, after
  * a compaction and after ListDestroy. Writing into a slot after its element
  * was deleted is not supported: the list may not look at that slot again.
+ * Nor is clearing a live element to all zero bytes: the list takes every
+ * slot below its first hole to be live without looking.
  *
  * The list never prints, logs or sets an error code; failures are reported
  * through results only.
