@@ -8,6 +8,10 @@
 #include <cstdint>
 
 #include <pthread.h>
+#if __has_include(<sys/single_threaded.h>)
+#include <sys/single_threaded.h>
+#define SLOT_LIST_KNOWS_SINGLE_THREAD 1
+#endif
 
 // Owner names the thread holding the lock (zero when free) and only the owner
 // touches Depth. Threads that find it taken wait on Wakeup under Mutex, and
@@ -24,6 +28,18 @@ struct ListLock {
 };
 
 namespace slot_list::internal {
+
+// True while the process has had one thread only: no other thread can then
+// take the lock or wait for it, and plain stores keep it. A thread created
+// while the lock is held (from a callback) sees what those stores wrote, and
+// the owner's Leave, seeing the process threaded by then, wakes it as usual.
+inline bool PlatOnlyThread() {
+#ifdef SLOT_LIST_KNOWS_SINGLE_THREAD
+    return __libc_single_threaded != 0;
+#else
+    return false;
+#endif
+}
 
 // Waits until self has taken the lock.
 void PlatLockWait(ListLock *lock, pthread_t self);
@@ -52,14 +68,25 @@ inline bool PlatLockEnterAtOnce(ListLock *lock, pthread_t self) {
 
 inline void PlatLockEnter(ListLock *lock) {
     pthread_t self = pthread_self();
-    if (!PlatLockEnterAtOnce(lock, self)) {
-        PlatLockWait(lock, self);
-        lock->Depth = 1;
+    if (lock->Owner.load(std::memory_order_relaxed) == self) {
+        lock->Depth++;
+        return;
     }
+    if (PlatOnlyThread()) {
+        // Free, since no other thread is there to hold it.
+        lock->Owner.store(self, std::memory_order_relaxed);
+    } else if (!PlatLockTake(lock, self)) {
+        PlatLockWait(lock, self);
+    }
+    lock->Depth = 1;
 }
 
 inline void PlatLockLeave(ListLock *lock) {
     if (--lock->Depth != 0) {
+        return;
+    }
+    if (PlatOnlyThread()) {
+        lock->Owner.store(pthread_t{}, std::memory_order_relaxed);
         return;
     }
     lock->Owner.store(pthread_t{}, std::memory_order_seq_cst);
