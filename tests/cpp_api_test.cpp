@@ -38,11 +38,15 @@ using ListTypes =
 // The empty argument keeps Clang's -Wgnu-zero-variadic-macro-arguments quiet.
 TYPED_TEST_SUITE(ListTest, ListTypes, );
 
-TYPED_TEST(ListTest, CreationFailsWithoutThrowing) {
+TYPED_TEST(ListTest, CreationFailsWithoutThrowingAndByDefaultKeepsNoHoles) {
     EXPECT_FALSE(TypeParam::create(0, 1));
     // growBy * sizeof(Item) does not fit in 32 bits.
     EXPECT_FALSE(TypeParam::create(UINT32_MAX, 1));
-    EXPECT_TRUE(TypeParam::create(1, 0));
+    auto list = TypeParam::create(1);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(list->insert({1, 10}));
+    EXPECT_TRUE(list->erase({1, 0}));
+    EXPECT_EQ(0u, list->holes());
 }
 
 TYPED_TEST(ListTest, InsertEraseFindKeepCountsAndSlotOrder) {
