@@ -214,48 +214,32 @@ TEST(MemFree, PassesNullToTheHeap) {
     EXPECT_EQ(1u, heap.Calls());
 }
 
-// A 16-byte area holding 0..15; moves are made inside it.
-struct MoveClear : ::testing::Test {
-    unsigned char bytes[16];
-    void SetUp() override { std::iota(bytes, bytes + 16, 1); }
-};
-
-TEST_F(MoveClear, DownOverlappingLeavesTheTopZero) {
-    ASSERT_EQ(1, MemMoveClear(bytes, bytes + 4, 12));
-    const unsigned char expected[16] = {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0};
-    EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
-}
-
-TEST_F(MoveClear, UpOverlappingLeavesTheBottomZero) {
-    ASSERT_EQ(1, MemMoveClear(bytes + 4, bytes, 12));
-    const unsigned char expected[16] = {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
-}
-
-TEST_F(MoveClear, DisjointClearsTheWholeSource) {
-    ASSERT_EQ(1, MemMoveClear(bytes, bytes + 8, 8));
-    const unsigned char expected[16] = {9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
-}
-
-TEST_F(MoveClear, DisjointUpwardClearsTheWholeSource) {
-    ASSERT_EQ(1, MemMoveClear(bytes + 8, bytes, 8));
-    const unsigned char expected[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
-    EXPECT_EQ(0, std::memcmp(expected, bytes, 16));
-}
-
-TEST_F(MoveClear, OntoItselfKeepsTheBytes) {
-    ASSERT_EQ(1, MemMoveClear(bytes, bytes, 16));
-    EXPECT_EQ(1, bytes[0]);
-    EXPECT_EQ(16, bytes[15]);
-}
-
-TEST_F(MoveClear, ZeroLengthDoesNothing) {
-    TestHeap heap;
-    EXPECT_EQ(1, MemMoveClear(bytes, bytes + 8, 0));
-    EXPECT_EQ(0u, heap.Calls());
-    EXPECT_EQ(1, bytes[0]);
-    EXPECT_EQ(9, bytes[8]);
+// Moves inside a 16-byte area holding 1..16: the bytes moved, every byte they
+// vacated cleared, and no heap call on the way.
+TEST(MoveClear, MovesAndClearsWhatTheMoveVacated) {
+    struct Case {
+        const char *Name;
+        size_t To, From;
+        uint32_t Length;
+        unsigned char Expected[16];
+    };
+    const Case cases[] = {
+        {"down, overlapping", 0, 4, 12, {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0}},
+        {"up, overlapping", 4, 0, 12, {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        {"down, disjoint", 0, 8, 8, {9, 10, 11, 12, 13, 14, 15, 16, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"up, disjoint", 8, 0, 8, {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8}},
+        {"onto itself", 0, 0, 16, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
+        {"nothing", 0, 8, 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
+    };
+    for (const Case &move : cases) {
+        SCOPED_TRACE(move.Name);
+        unsigned char bytes[16];
+        std::iota(bytes, bytes + 16, 1);
+        TestHeap heap;
+        ASSERT_EQ(1, MemMoveClear(bytes + move.To, bytes + move.From, move.Length));
+        EXPECT_EQ(0u, heap.Calls());
+        EXPECT_EQ(0, std::memcmp(move.Expected, bytes, 16));
+    }
 }
 
 } // namespace
