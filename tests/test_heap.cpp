@@ -1,6 +1,8 @@
 #include "test_heap.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #if SLOT_LIST_TEST_INTERNALS
@@ -100,8 +102,32 @@ int TestHeap::Free(void *block) {
 }
 
 #if SLOT_LIST_TEST_INTERNALS
+// What the heap may ask of the system: whole pages, and whole reservations or
+// parts of them from their start. Anything else ends the process, so that
+// tests and the fuzzer alike see it.
+namespace {
+void ExpectPages(size_t size) {
+    if (size % PlatPageSize() != 0) {
+        std::fprintf(stderr, "system call for %zu bytes: not whole pages\n", size);
+        std::abort();
+    }
+}
+} // namespace
+
+void TestHeap::ExpectReservation(void *address, size_t size, bool whole) const {
+    ExpectPages(size);
+    auto reservation = mappings_.find(address);
+    if (reservation == mappings_.end() ||
+        (whole ? size != reservation->second : size > reservation->second)) {
+        std::fprintf(stderr, "system call for %zu bytes at %p: not %s reservation\n", size, address,
+                     whole ? "a whole" : "within a");
+        std::abort();
+    }
+}
+
 void *TestHeap::Reserve(size_t size) {
     TestHeap &heap = *Current;
+    ExpectPages(size);
     void *address = heap.system_.Fails() ? nullptr : heap.innerMap_.Reserve(size);
     if (address != nullptr) {
         heap.mappings_[address] = size;
@@ -111,6 +137,7 @@ void *TestHeap::Reserve(size_t size) {
 
 int TestHeap::Commit(void *address, size_t size) {
     TestHeap &heap = *Current;
+    heap.ExpectReservation(address, size, false);
     if (heap.system_.Fails()) {
         return 0;
     }
@@ -124,6 +151,8 @@ void TestHeap::CommitAsNeeded() {
 
 void *TestHeap::Extend(void *address, size_t oldSize, size_t newSize) {
     TestHeap &heap = *Current;
+    heap.ExpectReservation(address, oldSize, true);
+    ExpectPages(newSize);
     void *moved = heap.system_.Fails() ? nullptr : heap.innerMap_.Extend(address, oldSize, newSize);
     if (moved != nullptr) {
         heap.mappings_.erase(address);
@@ -134,6 +163,7 @@ void *TestHeap::Extend(void *address, size_t oldSize, size_t newSize) {
 
 int TestHeap::Release(void *address, size_t size) {
     TestHeap &heap = *Current;
+    heap.ExpectReservation(address, size, true);
     int released = heap.system_.Fails() ? 0 : heap.innerMap_.Release(address, size);
     if (released) {
         heap.mappings_.erase(address);

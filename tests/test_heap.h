@@ -98,6 +98,7 @@ class TestHeap {
     static int Commit(void *address, size_t size);
     static void *Extend(void *address, size_t oldSize, size_t newSize);
     static int Release(void *address, size_t size);
+    void ExpectReservation(void *address, size_t size, bool whole) const;
 
     slot_list::internal::PlatMapCalls innerMap_{};
     std::map<void *, size_t> mappings_;
