@@ -116,6 +116,18 @@ TEST(KeptPages, AreClearedReusedAndGivenBack) {
         ASSERT_NE(nullptr, block);
         EXPECT_TRUE(AllZero(block, Large));
 
+        // The first block's pages again, past what they held before: those
+        // bytes too read as zero when a growth brings them back after a shrink.
+        auto *again = static_cast<unsigned char *>(MemAlloc(Small + Small / 2));
+        ASSERT_NE(nullptr, again);
+        std::memset(again, 0x44, Small + Small / 2);
+        again = static_cast<unsigned char *>(MemReAlloc(again, 8));
+        ASSERT_NE(nullptr, again);
+        again = static_cast<unsigned char *>(MemReAlloc(again, Small + Small / 2));
+        ASSERT_NE(nullptr, again);
+        EXPECT_TRUE(AllZero(again + 8, Small + Small / 2 - 8));
+        EXPECT_NE(0, MemFree(again));
+
         // More released blocks than are kept, then as many again.
         std::vector<void *> many(24);
         for (int round = 0; round < 2; round++) {
