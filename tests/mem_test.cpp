@@ -118,8 +118,15 @@ TEST(KeptPages, AreClearedReusedAndGivenBack) {
 
         // The first block's pages again, past what they held before: those
         // bytes too read as zero when a growth brings them back after a shrink.
+        // Where pages are committed, a refused commit gives the kept block
+        // back and a fresh reservation serves instead.
+        if (committing) {
+            heap.FailSystemAt(1);
+        }
         auto *again = static_cast<unsigned char *>(MemAlloc(Small + Small / 2));
         ASSERT_NE(nullptr, again);
+        EXPECT_EQ(committing ? 1u : 0u, heap.SystemFailures());
+        EXPECT_EQ(2u, heap.OutstandingMappings());
         std::memset(again, 0x44, Small + Small / 2);
         again = static_cast<unsigned char *>(MemReAlloc(again, 8));
         ASSERT_NE(nullptr, again);
