@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -37,8 +38,9 @@ TEST(Lock, HeldAcrossAGrowthThatMovesTheBlock) {
             heldDuringGrowth = !LockIsFree(lock);
             // This thread queues on the lock through the grown block; it can
             // get in only once the insert has let go, so it must see the new
-            // element.
+            // element. The pause lets it start waiting while the lock is held.
             waiter = std::thread([&grown] { ListTraverse(&grown); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         });
         std::vector<unsigned char> element = Element(16, 9);
         ASSERT_EQ(1, batch ? ListInsertMany(&handle, element.data(), 1)
