@@ -107,6 +107,7 @@ TYPED_TEST(ListTest, MoveLeavesSourceEmpty) {
     TypeParam moved(std::move(*list));
     EXPECT_EQ((Pairs{{7, 70}}), Contents(moved));
     EXPECT_EQ(0u, list->size());
+    EXPECT_EQ(0u, list->holes());
     EXPECT_EQ(0u, list->capacity());
     EXPECT_FALSE(list->insert({8, 80}));
     EXPECT_FALSE(list->insert(nullptr, nullptr));

@@ -157,6 +157,18 @@ INSTANTIATE_TEST_SUITE_P(Steps, ListInsertGrowth,
                              return "GrowBy" + std::to_string(info.param.GrowBy);
                          });
 
+// With one-byte elements a slot is a byte: the batch's growth still counts
+// whole slots, and keeps the last one empty.
+TEST(ListInsertMany, GrowsByWholeOneByteSlots) {
+    ListHandle handle = MakeList(1, 1, 0);
+    const unsigned char batch[] = {7, 8, 9};
+    ASSERT_EQ(1, ListInsertMany(&handle, batch, 3));
+    EXPECT_EQ(Header + 4, handle->BlockSize);
+    EXPECT_EQ(0, std::memcmp(batch, SlotAt(handle, 0), 3));
+    EXPECT_EQ(0, *SlotAt(handle, 3));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
 // All or nothing: whatever refuses a batch leaves every byte of the list, and
 // the handle, as they were.
 TEST(ListInsertMany, LeavesTheListAsItWasOnAnyRefusal) {

@@ -33,7 +33,7 @@ TestHeap::TestHeap() {
 
 TestHeap::~TestHeap() {
 #if SLOT_LIST_TEST_INTERNALS
-    PlatSetMapCalls(&innerMap_);
+    PlatSetMapCalls(nullptr); // the system's own again
 #endif
     ListSetHeap(&inner_);
     Current = nullptr;
