@@ -312,6 +312,53 @@ TEST(ListInsert, CopiesFromItsOwnSlotsAcrossAMove) {
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
+// A heap that leaves spare bytes after each block, which the block does not
+// own, and whose growth always moves, keeping the old block (and whatever a
+// test put after it) until the heap goes.
+struct SpareRoomHeap {
+    SpareRoomHeap() {
+        ListGetHeap(&Inner);
+        ListSetHeap(&Methods);
+    }
+    ~SpareRoomHeap() {
+        ListSetHeap(nullptr);
+        for (void *old : Left) {
+            Inner.Free(old);
+        }
+        Left.clear();
+    }
+    static constexpr uint32_t Spare = 64;
+    static void *Alloc(uint32_t size) { return Inner.Alloc(size + Spare); }
+    static void *ReAlloc(void *block, uint32_t size) {
+        void *moved = Inner.Alloc(size + Spare);
+        if (moved != nullptr) {
+            // The list sets the new size only once the growth has returned.
+            std::memcpy(moved, block, static_cast<ListBlock *>(block)->BlockSize);
+            Left.push_back(block);
+        }
+        return moved;
+    }
+    static int Free(void *block) { return Inner.Free(block); }
+    static inline ListHeapMethods Inner;
+    static inline std::vector<void *> Left;
+    static constexpr ListHeapMethods Methods = {Alloc, ReAlloc, Free};
+};
+
+// An element just past the end of the block, in bytes the block does not own,
+// is read where it lies, not as if it had moved with the block.
+TEST(ListInsert, ReadsAnElementJustPastTheBlockWhereItLies) {
+    SpareRoomHeap spare;
+    ListHandle handle = MakeList(1, 16, 0);
+    auto *past = reinterpret_cast<unsigned char *>(handle) + handle->BlockSize;
+    std::vector<unsigned char> element = Element(16, 5);
+    std::memcpy(past, element.data(), 16);
+    ListHandle before = handle;
+    ASSERT_EQ(1, ListInsert(&handle, past)); // grows and moves
+    ASSERT_NE(before, handle);
+    EXPECT_EQ((std::vector<uint32_t>{5}), SlotKeys(handle));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
 // A heap that hands out a small real block whatever size is asked, so that a
 // list can claim a huge ElementSize without the memory behind it. Behind the
 // lists for its lifetime.
