@@ -37,6 +37,9 @@ TEST(Lock, HeldAcrossAGrowthThatMovesTheBlock) {
         heap.OnGrowth([&](void *block) {
             grown = static_cast<ListHandle>(block);
             heldDuringGrowth = !LockIsFree(lock);
+            // Its owner enters it again at once.
+            EXPECT_EQ(1, slot_list::internal::PlatLockTryEnter(lock));
+            slot_list::internal::PlatLockLeave(lock);
             // This thread queues on the lock through the grown block; it can
             // get in only once the insert has let go, so it must see the new
             // element. The pause lets it start waiting while the lock is held.
