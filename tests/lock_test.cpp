@@ -32,7 +32,7 @@ TEST(Lock, HeldAcrossAGrowthThatMovesTheBlock) {
         ListLock *lock = handle->Lock;
         ListHandle grown = nullptr;
         bool heldDuringGrowth = false;
-        std::thread waiter;
+        std::thread waiters[2];
         Visits.clear();
         heap.OnGrowth([&](void *block) {
             grown = static_cast<ListHandle>(block);
@@ -40,21 +40,26 @@ TEST(Lock, HeldAcrossAGrowthThatMovesTheBlock) {
             // Its owner enters it again at once.
             EXPECT_EQ(1, slot_list::internal::PlatLockTryEnter(lock));
             slot_list::internal::PlatLockLeave(lock);
-            // This thread queues on the lock through the grown block; it can
-            // get in only once the insert has let go, so it must see the new
-            // element. The pause lets it start waiting while the lock is held.
-            waiter = std::thread([&grown] { ListTraverse(&grown); });
+            // Two threads queue on the lock through the grown block; they can
+            // get in only once the insert has let go, one after the other, so
+            // each must see the new element. The pause lets them start waiting
+            // while the lock is held.
+            for (std::thread &waiter : waiters) {
+                waiter = std::thread([&grown] { ListTraverse(&grown); });
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         });
         std::vector<unsigned char> element = Element(16, 9);
         ASSERT_EQ(1, batch ? ListInsertMany(&handle, element.data(), 1)
                            : ListInsert(&handle, element.data()));
-        waiter.join();
+        for (std::thread &waiter : waiters) {
+            waiter.join();
+        }
         heap.OnGrowth(nullptr);
         EXPECT_TRUE(heldDuringGrowth);
         EXPECT_EQ(grown, handle);
         EXPECT_EQ(lock, handle->Lock);
-        EXPECT_EQ((Keys{1, 9}), VisitedKeys());
+        EXPECT_EQ((Keys{1, 9, 1, 9}), VisitedKeys());
         EXPECT_TRUE(LockIsFree(lock));
         EXPECT_NE(0, ListDestroy(&handle));
         EXPECT_EQ(0u, heap.Outstanding());

@@ -200,6 +200,14 @@ TEST(MemReAlloc, LargeBlockGrowthCopiesBoundedBytes) {
         // few dozen system calls at most.
         EXPECT_LE(heap.SystemCalls(), 64u);
         EXPECT_NE(0, MemFree(block));
+        // Whatever its size, a block is committed to its last byte (the test
+        // heap checks every block it hands out): one of these sizes, with
+        // the heap's prefix, ends just past a page.
+        for (uint32_t size = (16u << 12) - 64; size < (16u << 12) + 64; size++) {
+            block = static_cast<unsigned char *>(MemAlloc(size));
+            ASSERT_NE(nullptr, block) << size;
+            EXPECT_NE(0, MemFree(block));
+        }
     }
 }
 

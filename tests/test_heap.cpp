@@ -28,6 +28,7 @@ TestHeap::TestHeap() {
     const PlatMapCalls calls = {Reserve, innerMap_.Commit == nullptr ? nullptr : Commit,
                                 innerMap_.Extend == nullptr ? nullptr : Extend, Release};
     PlatSetMapCalls(&calls);
+    commits_ = innerMap_.Commit != nullptr;
 #endif
 }
 
@@ -55,6 +56,9 @@ void *TestHeap::Alloc(uint32_t size) {
     void *block = heap.inner_.Alloc(size);
     if (block != nullptr) {
         heap.live_[block] = size;
+#if SLOT_LIST_TEST_INTERNALS
+        heap.ExpectCommitted(block, size);
+#endif
     }
     return block;
 }
@@ -83,6 +87,9 @@ void *TestHeap::ReAlloc(void *block, uint32_t newSize) {
     }
     heap.live_.erase(block);
     heap.live_[moved] = newSize;
+#if SLOT_LIST_TEST_INTERNALS
+    heap.ExpectCommitted(moved, newSize);
+#endif
     if (heap.onGrowth_) {
         heap.onGrowth_(moved);
     }
@@ -141,12 +148,40 @@ int TestHeap::Commit(void *address, size_t size) {
     if (heap.system_.Fails()) {
         return 0;
     }
-    return heap.innerMap_.Commit == nullptr ? 1 : heap.innerMap_.Commit(address, size);
+    int committed = heap.innerMap_.Commit == nullptr ? 1 : heap.innerMap_.Commit(address, size);
+    if (committed) {
+        size_t &usable = heap.committed_[address];
+        usable = std::max(usable, size);
+    }
+    return committed;
 }
 
 void TestHeap::CommitAsNeeded() {
     const PlatMapCalls calls = {Reserve, Commit, nullptr, Release};
     PlatSetMapCalls(&calls);
+    commits_ = true;
+}
+
+// Where pages are committed, every byte of a block in pages of its own must lie
+// in committed pages (on Windows a touch past them faults).
+void TestHeap::ExpectCommitted(const void *block, uint32_t size) const {
+    auto at = reinterpret_cast<uintptr_t>(block);
+    auto mapping = mappings_.upper_bound(const_cast<void *>(block));
+    if (!commits_ || mapping == mappings_.begin()) {
+        return;
+    }
+    --mapping;
+    auto start = reinterpret_cast<uintptr_t>(mapping->first);
+    if (at >= start + mapping->second) {
+        return; // on the C heap
+    }
+    auto committed = committed_.find(mapping->first);
+    size_t usable = committed == committed_.end() ? 0 : committed->second;
+    if (at + size > start + usable) {
+        std::fprintf(stderr, "%u bytes at %p: only %zu bytes of the pages committed\n", size, block,
+                     usable);
+        std::abort();
+    }
 }
 
 void *TestHeap::Extend(void *address, size_t oldSize, size_t newSize) {
@@ -167,6 +202,7 @@ int TestHeap::Release(void *address, size_t size) {
     int released = heap.system_.Fails() ? 0 : heap.innerMap_.Release(address, size);
     if (released) {
         heap.mappings_.erase(address);
+        heap.committed_.erase(address);
     }
     return released;
 }

@@ -99,9 +99,12 @@ class TestHeap {
     static void *Extend(void *address, size_t oldSize, size_t newSize);
     static int Release(void *address, size_t size);
     void ExpectReservation(void *address, size_t size, bool whole) const;
+    void ExpectCommitted(const void *block, uint32_t size) const;
 
     slot_list::internal::PlatMapCalls innerMap_{};
     std::map<void *, size_t> mappings_;
+    std::map<void *, size_t> committed_; // bytes committed from each reservation's start
+    bool commits_ = false;               // pages must be committed before use
     FailurePlan system_;
 #endif
     ListHeapMethods inner_{};
