@@ -94,6 +94,7 @@ TEST(Lock, HeldWhileTheComparatorAndTheVisitorRun) {
     NestIn = &handle;
     ListTraverse(&handle); // visits 1 (inside it 1, 3 and the end), 3, then the end
     EXPECT_EQ(std::vector<bool>(8, true), HeldAtCalls);
+    EXPECT_TRUE(LockIsFree(WatchedLock));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
