@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <iostream>
 #include <regex>
 #include <string>
 
@@ -225,6 +226,18 @@ TerminalRun StartOnTerminal() {
     return run;
 }
 
+#if defined(__SANITIZE_THREAD__)
+constexpr bool UnderThreadSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+constexpr bool UnderThreadSanitizer = true;
+#else
+constexpr bool UnderThreadSanitizer = false;
+#endif
+#else
+constexpr bool UnderThreadSanitizer = false;
+#endif
+
 // An arrow key sends three bytes at once: the wait takes all of them, so none
 // reaches whatever reads the terminal next. Ctrl-C ends the wait by SIGINT.
 // Either way the terminal's modes are back as they were.
@@ -234,6 +247,14 @@ TEST(DemoRun, OnATerminalTheKeyWaitTakesAWholeKeyAndRestoresTheModes) {
         int Signal;
     };
     for (const Case &key : {Case{"\x1b[A", 0}, Case{"\x03", SIGINT}}) {
+        if (key.Signal != 0 && UnderThreadSanitizer) {
+            // ThreadSanitizer runs a handler only when the thread that took
+            // the signal reaches one of its own checkpoints, which its own
+            // background thread may never do. Every other configuration runs
+            // this case.
+            std::cout << "the Ctrl-C case does not run under ThreadSanitizer\n";
+            continue;
+        }
         TerminalRun run = StartOnTerminal();
         ASSERT_NE(-1, run.Child);
         std::string seen;
