@@ -14,14 +14,22 @@ namespace {
 // says whether it is the first live slot of the used range.
 unsigned char *FirstMatch(ListBlock *block, const void *key, bool *leading) {
     const ListCompareProc compare = block->Compare;
-    uint32_t compared = 0;
+    const uint32_t first = SideOf(block)->LeadingEmpty;
     // A hole is never compared: matching one would count it twice.
-    unsigned char *slot = EachLive(block, SideOf(block)->LeadingEmpty,
-                                   [compare, key, &compared](unsigned char *slot, uint32_t) {
-                                       compared++;
-                                       return compare(slot, key) == 0;
-                                   });
-    *leading = compared == 1;
+    unsigned char *slot = EachLive(block, first, [compare, key](unsigned char *slot, uint32_t) {
+        return compare(slot, key) == 0;
+    });
+    *leading = false;
+    if (slot == nullptr) {
+        return nullptr;
+    }
+    // Worked out here, once, rather than counted slot by slot in the walk.
+    // A slot below the first hole is live, so only with the first hole at or
+    // below the walk's start can empty slots lie in front of the match.
+    unsigned char *start = SlotAt(block, first);
+    uint32_t before = SlotIndex(block, slot) - first;
+    *leading = before == 0 || (block->FirstHole != nullptr && block->FirstHole <= start &&
+                               EmptyRun(start, before, block->ElementSize) == before);
     return slot;
 }
 

@@ -92,28 +92,31 @@ uint32_t EmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size);
 // from here may not change the list.
 template <class Visit>
 unsigned char *EachLive(ListBlock *block, uint32_t first, Visit visit) {
-    const uint32_t count = block->Count;
     const uint32_t size = block->ElementSize;
     unsigned char *slot = SlotAt(block, first);
-    uint32_t i = first;
+    unsigned char *const end = SlotAt(block, block->Count);
     // Below the first hole every slot is live (inserts refuse all-zero
-    // elements), so those slots need no look for empty ones.
-    unsigned char *end = SlotAt(block, count);
+    // elements), so those slots need no look for empty ones. The walk there
+    // keeps nothing but the slot's address: the index is counted only for a
+    // visit that uses it.
     unsigned char *live =
         block->FirstHole != nullptr && block->FirstHole < end ? block->FirstHole : end;
+    uint32_t i = first;
     for (; slot < live; i++, slot += size) {
         if (visit(slot, i)) {
             return slot;
         }
     }
-    for (; i < count; i++, slot += size) {
+    uint32_t left = slot < end ? static_cast<uint32_t>(static_cast<size_t>(end - slot) / size) : 0;
+    for (; left > 0; left--, i++, slot += size) {
         if (MayBeEmpty(slot, size)) {
-            uint32_t run = EmptyRun(slot, count - i, size);
-            i += run;
-            slot += static_cast<size_t>(run) * size;
-            if (i == count) {
+            uint32_t run = EmptyRun(slot, left, size);
+            if (run == left) {
                 break;
             }
+            left -= run;
+            i += run;
+            slot += static_cast<size_t>(run) * size;
         }
         if (visit(slot, i)) {
             return slot;
