@@ -10,27 +10,24 @@ using namespace slot_list::internal;
 
 namespace {
 
-// The first live slot the comparator calls equal to key, or NULL; *leading
-// says whether it is the first live slot of the used range.
-unsigned char *FirstMatch(ListBlock *block, const void *key, bool *leading) {
+// The first live slot from index first up that the comparator calls equal to
+// key, or NULL. A hole is never compared: matching one would count it twice.
+unsigned char *FirstMatch(ListBlock *block, uint32_t first, const void *key) {
     const ListCompareProc compare = block->Compare;
-    const uint32_t first = SideOf(block)->LeadingEmpty;
-    // A hole is never compared: matching one would count it twice.
-    unsigned char *slot = EachLive(block, first, [compare, key](unsigned char *slot, uint32_t) {
+    return EachLive(block, first, [compare, key](unsigned char *slot, uint32_t) {
         return compare(slot, key) == 0;
     });
-    *leading = false;
-    if (slot == nullptr) {
-        return nullptr;
-    }
-    // Worked out here, once, rather than counted slot by slot in the walk.
-    // A slot below the first hole is live, so only with the first hole at or
-    // below the walk's start can empty slots lie in front of the match.
+}
+
+// Whether live slot is the first live slot from index first up. Worked out
+// once, after the walk, rather than counted slot by slot in it: a slot below
+// the first hole is live, so only with the first hole at or below index first
+// can empty slots lie in front of it.
+bool FirstLive(ListBlock *block, uint32_t first, unsigned char *slot) {
     unsigned char *start = SlotAt(block, first);
     uint32_t before = SlotIndex(block, slot) - first;
-    *leading = before == 0 || (block->FirstHole != nullptr && block->FirstHole <= start &&
-                               EmptyRun(start, before, block->ElementSize) == before);
-    return slot;
+    return before == 0 || (block->FirstHole != nullptr && block->FirstHole <= start &&
+                           EmptyRun(start, before, block->ElementSize) == before);
 }
 
 // Removes empty slots from start upward until no counted hole remains, moving
@@ -83,11 +80,12 @@ int Compact(ListBlock *block, unsigned char *start) {
 
 // The body of ListDelete, run under the lock.
 int DeleteLocked(ListBlock *block, const void *key) {
-    bool leading;
-    unsigned char *slot = FirstMatch(block, key, &leading);
+    const uint32_t first = SideOf(block)->LeadingEmpty;
+    unsigned char *slot = FirstMatch(block, first, key);
     if (slot == nullptr) {
         return 0;
     }
+    bool leading = FirstLive(block, first, slot);
     PlatZero(slot, block->ElementSize);
     if (leading) {
         // Every slot up to this one is empty now.
