@@ -51,6 +51,18 @@ class SlotList {
             abort();
         }
     }
+    // As Append, counting the bytes a growth moves, as the peers count them:
+    // the whole block when it moved (the C heap may have moved pages
+    // instead, so this is the most it copied).
+    void AppendCounted(const Element<N> &element) {
+        const ListBlock *before = handle_;
+        uint32_t size = handle_->BlockSize;
+        Append(element);
+        if (handle_ != before) {
+            copied_ += size;
+        }
+    }
+    uint64_t Copied() const { return copied_; }
     // All count elements in one call, as a caller holding a run of them would.
     void AppendBatch(const char *elements, uint32_t count) {
         if (!ListInsertMany(&handle_, elements, count)) {
@@ -64,13 +76,8 @@ class SlotList {
 
   private:
     ListHandle handle_ = nullptr;
+    uint64_t copied_ = 0; // bytes moved by growth, counted by AppendCounted
 };
-
-// Tells the list from its peers, for the benchmarks that count its work apart.
-template <class C>
-struct IsSlotList : std::false_type {};
-template <size_t N>
-struct IsSlotList<SlotList<N>> : std::true_type {};
 
 // A peer: Store keeps the elements contiguously; the walks are the plain loops
 // a user of that container would write, making the same calls the list makes.

@@ -20,7 +20,6 @@
 #include "containers.h"
 #include "faults.h"
 #include <slot_list/slot_list.h>
-#include "platform/platform.h"
 #include "workload.h"
 
 namespace bench {
@@ -51,11 +50,9 @@ void Fill(C &container, int64_t n) {
     }
 }
 
-// Gives back the memory that released containers left with their heaps, so
+// Gives back the memory that released containers left with the C heap, so
 // that the next ones start on fresh pages.
 void ReleaseKeptMemory() {
-    slot_list::internal::PlatHeapSetCacheLimit(0);
-    slot_list::internal::PlatHeapSetCacheLimit(slot_list::internal::PlatHeapDefaultCacheLimit);
     malloc_trim(0);
 }
 
@@ -141,19 +138,14 @@ void FindLast(benchmark::State &state, Config config, int64_t n) {
     meter.Report();
 }
 
-// Bytes the containers have copied to grow, so far: the list's heap counts
-// its own copies, the peers count the moves of their data.
+// Bytes the containers have copied to grow, so far.
 template <class C>
 uint64_t CopiedSoFar(const std::vector<std::unique_ptr<C>> &containers) {
-    if constexpr (IsSlotList<C>::value) {
-        return slot_list::internal::PlatHeapBytesCopied();
-    } else {
-        uint64_t copied = 0;
-        for (const auto &container : containers) {
-            copied += container->Copied();
-        }
-        return copied;
+    uint64_t copied = 0;
+    for (const auto &container : containers) {
+        copied += container->Copied();
     }
+    return copied;
 }
 
 // k containers grow to n elements each, one element to each in turn, so that
@@ -176,11 +168,7 @@ void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool 
         for (int64_t i = 0; i < n; i++) {
             SetIndex<N>(element, static_cast<uint64_t>(i));
             for (auto &container : containers) {
-                if constexpr (IsSlotList<C>::value) {
-                    container->Append(element);
-                } else {
-                    container->AppendCounted(element);
-                }
+                container->AppendCounted(element);
             }
         }
         copied = CopiedSoFar(containers) - before;

@@ -3,19 +3,23 @@
 # Its users see list/include/ only (#include <slot_list/slot_list.h>); the
 # rest of list/ is private to it. A shared build exports only the functions
 # marked SLOT_LIST_API (slot_list_export.h). Internal functions live in the
-# C++ namespace slot_list::internal; tests of the heap and platform layers
-# reach them through the private headers, which only a static build allows.
+# C++ namespace slot_list::internal.
+#
+# The sources are compiled once, into the object library slot_list_objects:
+# the shipped library is made of those objects, and the tests link the same
+# objects, so that they reach the internals through the private headers in a
+# shared build as in a static one.
 
 set(SLOT_LIST_SOURCE_DIR ${PROJECT_SOURCE_DIR}/list)
 
 set(SLOT_LIST_SOURCES
   ${SLOT_LIST_SOURCE_DIR}/mem.cpp
+  ${SLOT_LIST_SOURCE_DIR}/heap.cpp
   ${SLOT_LIST_SOURCE_DIR}/slots.cpp
   ${SLOT_LIST_SOURCE_DIR}/create_destroy.cpp
   ${SLOT_LIST_SOURCE_DIR}/insert.cpp
   ${SLOT_LIST_SOURCE_DIR}/delete.cpp
-  ${SLOT_LIST_SOURCE_DIR}/traverse_find.cpp
-  ${SLOT_LIST_SOURCE_DIR}/platform/heap.cpp)
+  ${SLOT_LIST_SOURCE_DIR}/traverse_find.cpp)
 # The private headers: list/ itself, and the platform's own folder, which
 # holds what platform.h includes from it (platform_lock.h).
 if(WIN32)
@@ -32,27 +36,37 @@ set(SLOT_LIST_PUBLIC_HEADERS
   ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list_export.h
   ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list.hpp)
 
-add_library(slot_list ${SLOT_LIST_SOURCES})
+# What every user of the objects needs: the public headers, C++17 for
+# slot_list.hpp (C users are not affected) and the threads library.
+function(slot_list_usage target scope)
+  target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${SLOT_LIST_SOURCE_DIR}/include>)
+  target_compile_features(${target} ${scope} cxx_std_17)
+  if(NOT WIN32)
+    target_link_libraries(${target} ${scope} Threads::Threads)
+  endif()
+endfunction()
+
+add_library(slot_list_objects OBJECT ${SLOT_LIST_SOURCES})
+target_include_directories(slot_list_objects PRIVATE ${SLOT_LIST_PRIVATE_INCLUDE_DIRS})
+slot_list_usage(slot_list_objects PUBLIC)
+slot_list_warnings(slot_list_objects)
+
+add_library(slot_list $<TARGET_OBJECTS:slot_list_objects>)
 add_library(SlotList::slot_list ALIAS slot_list)
-target_include_directories(slot_list
-  PUBLIC $<BUILD_INTERFACE:${SLOT_LIST_SOURCE_DIR}/include>
-         $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>
-  PRIVATE ${SLOT_LIST_PRIVATE_INCLUDE_DIRS})
-# slot_list.hpp is C++17; C users are not affected.
-target_compile_features(slot_list PUBLIC cxx_std_17)
-slot_list_warnings(slot_list)
-if(NOT WIN32)
-  target_link_libraries(slot_list PUBLIC Threads::Threads)
-endif()
+slot_list_usage(slot_list PUBLIC)
+target_include_directories(slot_list PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 get_target_property(SLOT_LIST_KIND slot_list TYPE)
 if(SLOT_LIST_KIND STREQUAL "SHARED_LIBRARY")
-  # SLOT_LIST_BUILDING is defined only while the shared library itself is
-  # compiled; its users get SLOT_LIST_SHARED (dllimport on Windows).
-  set_target_properties(slot_list PROPERTIES
-    DEFINE_SYMBOL SLOT_LIST_BUILDING
+  # SLOT_LIST_BUILDING is defined only while the library's own sources are
+  # compiled; users of the shared library get SLOT_LIST_SHARED (dllimport on
+  # Windows), the tests, which link the objects, neither.
+  set_target_properties(slot_list_objects PROPERTIES
+    POSITION_INDEPENDENT_CODE ON
     C_VISIBILITY_PRESET hidden
     CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON
+    VISIBILITY_INLINES_HIDDEN ON)
+  target_compile_definitions(slot_list_objects PRIVATE SLOT_LIST_BUILDING)
+  set_target_properties(slot_list PROPERTIES
     VERSION ${PROJECT_VERSION}
     SOVERSION ${PROJECT_VERSION_MAJOR})
   target_compile_definitions(slot_list INTERFACE SLOT_LIST_SHARED)

@@ -342,9 +342,6 @@ struct StepTally {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    // The lists here stay small; a low threshold sends their blocks through
-    // both of the heap's paths, the C heap's and pages of their own.
-    slot_list::internal::PlatHeapSetMapThreshold(256);
     Reader in(data, size);
     Runner runner;
     size_t step = 0;

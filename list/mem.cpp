@@ -4,14 +4,15 @@
 
 #include <slot_list/slot_list.h>
 
+#include "heap.h"
 #include "platform/platform.h"
 
 namespace slot_list::internal {
 namespace {
 
-const ListHeapMethods PlatformHeap = {PlatHeapAlloc, PlatHeapReAlloc, PlatHeapFree};
+constexpr ListHeapMethods DefaultHeap = {DefaultAlloc, DefaultReAlloc, DefaultFree};
 
-ListHeapMethods CurrentHeap = PlatformHeap;
+ListHeapMethods CurrentHeap = DefaultHeap;
 
 } // namespace
 
@@ -57,7 +58,7 @@ using namespace slot_list::internal;
 
 int ListSetHeap(const ListHeapMethods *methods) {
     if (methods == nullptr) {
-        CurrentHeap = PlatformHeap;
+        CurrentHeap = DefaultHeap;
         return 1;
     }
     if (methods->Alloc == nullptr || methods->ReAlloc == nullptr || methods->Free == nullptr) {

@@ -4,11 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
-
-#if SLOT_LIST_TEST_INTERNALS
-#include "platform/platform.h"
-#endif
 
 namespace testing_support {
 
@@ -81,21 +76,6 @@ std::vector<uint32_t> SlotKeys(ListHandle handle) {
     }
     return keys;
 }
-
-#if SLOT_LIST_TEST_INTERNALS
-bool LockIsFree(ListLock *lock) {
-    using namespace slot_list::internal;
-    bool taken = false;
-    std::thread other([lock, &taken] {
-        taken = PlatLockTryEnter(lock) != 0;
-        if (taken) {
-            PlatLockLeave(lock);
-        }
-    });
-    other.join();
-    return taken;
-}
-#endif
 
 std::vector<unsigned char> Snapshot(ListHandle handle) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(handle);

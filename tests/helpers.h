@@ -52,11 +52,8 @@ uint32_t Capacity(ListHandle handle);
 // The keys of slots 0 to Count - 1, 0 standing for an all-zero slot.
 std::vector<uint32_t> SlotKeys(ListHandle handle);
 
-#if SLOT_LIST_TEST_INTERNALS
-// True when a thread other than the caller can take the lock at once, that is
-// when no thread holds it.
+// True when no thread holds the lock (lock_probe_*.cpp, the platform's own).
 bool LockIsFree(ListLock *lock);
-#endif
 
 // Every byte of the block, header included.
 std::vector<unsigned char> Snapshot(ListHandle handle);

@@ -1,8 +1,7 @@
 // A heap for tests: fails chosen calls, can move every growth, runs a hook
-// inside a growth and counts the blocks it has handed out; below it, where
-// the tests reach the library's internals (SLOT_LIST_TEST_INTERNALS, a static
-// build), fails chosen system calls of the pages that large blocks get. Free
-// of GoogleTest so that the fuzz target uses it too.
+// inside a growth and counts the blocks it has handed out. Beneath it is the
+// library's own heap, on the C heap through a layer that fails chosen calls
+// of its own. Free of GoogleTest so that the fuzz target uses it too.
 #ifndef SLOT_LIST_TEST_HEAP_H
 #define SLOT_LIST_TEST_HEAP_H
 
@@ -13,9 +12,9 @@
 
 #include <slot_list/slot_list.h>
 
-#if SLOT_LIST_TEST_INTERNALS
-#include "platform/platform.h"
-#endif
+namespace slot_list::internal {
+struct CHeap;
+} // namespace slot_list::internal
 
 namespace testing_support {
 
@@ -41,8 +40,9 @@ struct FailurePlan {
     }
 };
 
-// Puts itself behind the lists (ListSetHeap) for its lifetime, wrapping the heap
-// that was there. Only one may live at a time; not thread-safe.
+// Puts itself behind the lists (ListSetHeap) for its lifetime, and the heap
+// that was there back afterwards. Only one may live at a time; not
+// thread-safe.
 class TestHeap {
   public:
     TestHeap();
@@ -67,46 +67,31 @@ class TestHeap {
     // Blocks handed out and not released.
     size_t Outstanding() const { return live_.size(); }
 
-#if SLOT_LIST_TEST_INTERNALS
-    // The same for the system calls behind large blocks (reserve, commit,
-    // extend, release): a failed one returns NULL or 0 and does nothing.
-    void FailSystemAt(uint64_t n, bool every = false) {
-        system_.Arm(n, every);
-    }
-    // Offers the heap what Windows offers: pages to commit as they are needed
-    // (a commit the system does not need succeeds without it) and no way to
-    // extend a reservation, so that those paths run on every system.
-    void CommitAsNeeded();
-    uint64_t SystemCalls() const {
-        return system_.Calls;
-    }
-    // Reservations taken from the system and not given back.
-    size_t OutstandingMappings() const {
-        return mappings_.size();
-    }
-    uint64_t SystemFailures() const {
-        return system_.Failures;
-    }
-#endif
+    // The same for the calls of the C heap beneath the library's heap (a
+    // growth past a block's capacity makes one, and a second at the exact
+    // size when the first is refused).
+    void FailSystemAt(uint64_t n, bool every = false) { system_.Arm(n, every); }
+    uint64_t SystemCalls() const { return system_.Calls; }
+    uint64_t SystemFailures() const { return system_.Failures; }
+    // C heap blocks handed out and not released.
+    size_t OutstandingSystem() const { return systemLive_; }
 
   private:
     static void *Alloc(uint32_t size);
     static void *ReAlloc(void *block, uint32_t newSize);
     static int Free(void *block);
-#if SLOT_LIST_TEST_INTERNALS
-    static void *Reserve(size_t size);
-    static int Commit(void *address, size_t size);
-    static void *Extend(void *address, size_t oldSize, size_t newSize);
-    static int Release(void *address, size_t size);
-    void ExpectReservation(void *address, size_t size, bool whole) const;
-    void ExpectCommitted(const void *block, uint32_t size) const;
+    static void *SystemAlloc(size_t size);
+    static void *SystemReAlloc(void *block, size_t newSize);
+    static int SystemFree(void *block);
+    // The C heap's calls as the library's heap makes them here.
+    static const slot_list::internal::CHeap &System();
+    static void *InnerAlloc(uint32_t size);
+    static void *InnerReAlloc(void *block, uint32_t newSize);
+    static int InnerFree(void *block);
 
-    slot_list::internal::PlatMapCalls innerMap_{};
-    std::map<void *, size_t> mappings_;
-    std::map<void *, size_t> committed_; // bytes committed from each reservation's start
-    bool commits_ = false;               // pages must be committed before use
     FailurePlan system_;
-#endif
+    size_t systemLive_ = 0;
+    ListHeapMethods previous_{};
     ListHeapMethods inner_{};
     std::map<void *, uint32_t> live_;
     std::function<void(void *)> onGrowth_;

@@ -1,5 +1,5 @@
-// The platform layer on POSIX: the C heap and anonymous mappings under the
-// shared heap, and the waiting side of the lock (platform_lock.h).
+// The platform layer on POSIX: the C heap, and the waiting side of the lock
+// (platform_lock.h).
 
 #include "platform/platform.h"
 
@@ -9,59 +9,20 @@
 #include <pthread.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace slot_list::internal {
 
-namespace {
-
-void *Reserve(size_t size) {
-    // MAP_NORESERVE: the reservation runs ahead of what the block uses, and
-    // pages are only charged as they are touched.
-    void *address = mmap(nullptr, size, PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    return address == MAP_FAILED ? nullptr : address;
-}
-
-#ifdef MREMAP_MAYMOVE
-// The kernel moves the page table entries, not the bytes.
-void *Extend(void *address, size_t oldSize, size_t newSize) {
-    void *moved = mremap(address, oldSize, newSize, MREMAP_MAYMOVE);
-    return moved == MAP_FAILED ? nullptr : moved;
-}
-#else
-constexpr void *(*Extend)(void *, size_t, size_t) = nullptr;
-#endif
-
-int Release(void *address, size_t size) {
-    return munmap(address, size) == 0;
-}
-
-} // namespace
-
-void *PlatSmallAlloc(size_t size) {
+void *PlatAlloc(size_t size) {
     return calloc(1, size);
 }
 
-void *PlatSmallReAlloc(void *block, size_t oldSize, size_t newSize) {
-    // realloc does not zero what it adds.
-    auto *moved = static_cast<unsigned char *>(realloc(block, newSize));
-    if (moved != nullptr && newSize > oldSize) {
-        memset(moved + oldSize, 0, newSize - oldSize);
-    }
-    return moved;
+void *PlatReAlloc(void *block, size_t newSize) {
+    return realloc(block, newSize);
 }
 
-int PlatSmallFree(void *block) {
+int PlatFree(void *block) {
     free(block);
     return 1;
-}
-
-extern const PlatMapCalls PlatSystemMapCalls = {Reserve, nullptr, Extend, Release};
-
-size_t PlatPageSize() {
-    return static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
 uint32_t PlatLockSize() {

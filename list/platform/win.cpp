@@ -1,34 +1,12 @@
-// The platform layer on Windows: the process heap and reserved virtual memory
-// under the shared heap, and a critical section.
+// The platform layer on Windows: the process heap and a critical section.
 
 #include "platform/platform.h"
 
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
-struct ListLock {
-    CRITICAL_SECTION Section;
-};
+#include "lock_type.h"
 
 namespace slot_list::internal {
 
-namespace {
-
-void *Reserve(size_t size) {
-    return VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
-}
-
-int Commit(void *address, size_t size) {
-    return VirtualAlloc(address, size, MEM_COMMIT, PAGE_READWRITE) != nullptr;
-}
-
-int Release(void *address, size_t) {
-    return VirtualFree(address, 0, MEM_RELEASE) ? 1 : 0;
-}
-
-} // namespace
-
-void *PlatSmallAlloc(size_t size) {
+void *PlatAlloc(size_t size) {
     HANDLE heap = GetProcessHeap();
     if (heap == nullptr) {
         return nullptr;
@@ -36,25 +14,16 @@ void *PlatSmallAlloc(size_t size) {
     return HeapAlloc(heap, HEAP_ZERO_MEMORY, size);
 }
 
-void *PlatSmallReAlloc(void *block, size_t, size_t newSize) {
-    return HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, newSize);
+void *PlatReAlloc(void *block, size_t newSize) {
+    return HeapReAlloc(GetProcessHeap(), 0, block, newSize);
 }
 
-int PlatSmallFree(void *block) {
+int PlatFree(void *block) {
     HANDLE heap = GetProcessHeap();
     if (heap == nullptr) {
         return 0;
     }
     return HeapFree(heap, 0, block) ? 1 : 0;
-}
-
-// Windows cannot resize a reservation: past it, a larger one and a copy.
-extern const PlatMapCalls PlatSystemMapCalls = {Reserve, Commit, nullptr, Release};
-
-size_t PlatPageSize() {
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    return static_cast<size_t>(info.dwPageSize);
 }
 
 uint32_t PlatLockSize() {
@@ -76,10 +45,6 @@ void PlatLockEnter(ListLock *lock) {
 
 void PlatLockLeave(ListLock *lock) {
     LeaveCriticalSection(&lock->Section);
-}
-
-int PlatLockTryEnter(ListLock *lock) {
-    return TryEnterCriticalSection(&lock->Section) ? 1 : 0;
 }
 
 void PlatMove(void *destination, const void *source, size_t length) {

@@ -52,23 +52,9 @@ inline bool PlatLockTake(ListLock *lock, pthread_t self) {
     return lock->Owner.compare_exchange_strong(free, self, std::memory_order_seq_cst);
 }
 
-// Enters the lock if it is free or already the caller's: true when the caller
-// owns it now.
-inline bool PlatLockEnterAtOnce(ListLock *lock, pthread_t self) {
-    if (lock->Owner.load(std::memory_order_relaxed) == self) {
-        lock->Depth++;
-        return true;
-    }
-    if (PlatLockTake(lock, self)) {
-        lock->Depth = 1;
-        return true;
-    }
-    return false;
-}
-
 inline void PlatLockEnter(ListLock *lock) {
     pthread_t self = pthread_self();
-    if (lock->Owner.load(std::memory_order_relaxed) == self) {
+    if (pthread_equal(lock->Owner.load(std::memory_order_relaxed), self)) {
         lock->Depth++;
         return;
     }
@@ -93,10 +79,6 @@ inline void PlatLockLeave(ListLock *lock) {
     if (lock->Waiters.load(std::memory_order_seq_cst) != 0) {
         PlatLockWake(lock);
     }
-}
-
-inline int PlatLockTryEnter(ListLock *lock) {
-    return PlatLockEnterAtOnce(lock, pthread_self()) ? 1 : 0;
 }
 
 } // namespace slot_list::internal

@@ -9,7 +9,6 @@ namespace slot_list::internal {
 
 void PlatLockEnter(ListLock *lock);
 void PlatLockLeave(ListLock *lock);
-int PlatLockTryEnter(ListLock *lock);
 
 } // namespace slot_list::internal
 
