@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Reliability checks: the out-of-memory sweep's totals, the test suite under
+# Reliability checks: the out-of-memory sweep's totals, resident memory after
+# the lists are destroyed, fork() beside threads using lists, the test suite under
 # AddressSanitizer with UBSan, under ThreadSanitizer and under Valgrind memcheck
 # (the demo too), line and branch coverage of list/, and a bounded run of the
 # differential fuzzer. Their figures go into docs/reliability-figures.md,
@@ -19,6 +20,12 @@ cmake --build --preset default
 ./build/default/tests/slot_list_tests --gtest_brief=1 --gtest_filter='Operations/OomSweep.*' \
   >"$logs/sweep.log"
 grep -E 'sweep|PASSED|FAILED' "$logs/sweep.log"
+
+echo "== resident memory once every list is destroyed, against the realloc twin"
+./build/default/bench/slot_list_residency --check | tee "$logs/residency.log"
+
+echo "== fork() beside threads churning lists"
+./build/default/tests/slot_list_fork_check | tee "$logs/fork.log"
 
 for preset in asan tsan valgrind; do
   echo "== $preset"
