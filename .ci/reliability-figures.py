@@ -4,7 +4,7 @@
 Usage: reliability-figures.py LOG_DIR COVERAGE_DIR FUZZ_SECONDS OUTPUT
 
 Every figure is read from what the run printed: the out-of-memory sweep's
-totals, each sanitizer preset's CTest summary, the coverage summary and branch
+totals, the resident memory and fork checks, each sanitizer preset's CTest summary, the coverage summary and branch
 counts of list/, and the fuzzer's tally. A figure that cannot be found stops
 the script, so the page is never written with a gap or a stale number.
 """
@@ -117,6 +117,30 @@ def coverage(directory):
     return summary, missed
 
 
+def residency(logs):
+    text = read(os.path.join(logs, "residency.log"))
+    rows = re.findall(r"^\| (\S+) \| (.+?) \| ([\d.]+) \| ([\d.]+) \|$", text, re.MULTILINE)
+    after = {(workload, container): value for workload, container, _, value in rows}
+    parts = []
+    for workload in ("rounds", "big-small"):
+        if (workload, "slot list") not in after or (workload, "realloc twin") not in after:
+            fail("no %s rows in residency.log" % workload)
+        parts.append("%s: %s MiB, twin %s MiB" % (workload, after[(workload, "slot list")],
+                                                   after[(workload, "realloc twin")]))
+    return "resident once every list is destroyed, against a realloc twin (at most 2 MiB " \
+           "more): " + "; ".join(parts)
+
+
+def fork_check(logs):
+    text = read(os.path.join(logs, "fork.log"))
+    tally = find(r"^fork check: (\d+) children beside 3 threads churning lists: (\d+) hung, "
+                 r"(\d+) failed$", text, "fork.log")
+    if tally.group(2) != "0" or tally.group(3) != "0":
+        fail("a forked child hung or failed")
+    return "%s children forked beside 3 threads churning lists: 0 hung, 0 failed" % number(
+        tally.group(1))
+
+
 def fuzz(logs, seconds):
     text = read(os.path.join(logs, "fuzz.log"))
     tally = find(r"^list fuzz: (\d+) inputs, (\d+) operations checked, (\d+) divergences$", text,
@@ -135,6 +159,8 @@ def main():
     covered, missed = coverage(coverage_dir)
     rows = [
         ("out-of-memory sweep", sweep(logs)),
+        ("resident memory (`slot_list_residency --check`)", residency(logs)),
+        ("fork beside threads (`slot_list_fork_check`)", fork_check(logs)),
         ("AddressSanitizer and UBSan (`asan`)", ctest(logs, "asan")),
         ("ThreadSanitizer (`tsan`)", ctest(logs, "tsan")),
         ("Valgrind memcheck (`valgrind`)", ctest(logs, "valgrind") + "; " + demo),

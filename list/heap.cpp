@@ -29,14 +29,19 @@ unsigned char *BytesOf(Prefix *prefix) {
     return reinterpret_cast<unsigned char *>(prefix) + PrefixSize;
 }
 
+// a + b into *sum; false when it does not fit in a size_t.
+bool AddSizes(size_t a, size_t b, size_t *sum) {
+    if (a > SIZE_MAX - b) {
+        return false;
+    }
+    *sum = a + b;
+    return true;
+}
+
 // The C heap's size for capacity bytes into *total; false when it does not
 // fit in a size_t (at 32 bits a size near 2^32 would wrap to a tiny block).
 bool WithPrefix(uint32_t capacity, size_t *total) {
-    if (capacity > SIZE_MAX - PrefixSize) {
-        return false;
-    }
-    *total = PrefixSize + capacity;
-    return true;
+    return AddSizes(capacity, PrefixSize, total);
 }
 
 // Moves the block to a capacity of capacity bytes; NULL with it untouched
@@ -71,15 +76,11 @@ void *GrowingAlloc(const CHeap &heap, uint32_t size) {
 
 void *GrowingReAlloc(const CHeap &heap, void *block, uint32_t newSize) {
     Prefix *prefix = PrefixOf(block);
-    size_t total;
-    if (!WithPrefix(newSize, &total)) {
-        return nullptr;
-    }
     if (newSize > prefix->Capacity) {
         // Doubling keeps the bytes copied by growth within the size of the
         // block however small its steps; an address space too full for the
-        // double (at 32 bits) may still hold the exact size.
-        // No caller asks for more than a 32-bit size, so no capacity needs more.
+        // double (at 32 bits) may still hold the exact size. No caller asks
+        // for more than a 32-bit size, so no capacity needs more.
         uint32_t ahead;
         if (!SizeCalc(prefix->Capacity, 2, 0, &ahead)) {
             ahead = UINT32_MAX;
