@@ -93,7 +93,14 @@ TEST(Lock, HeldWhileTheComparatorAndTheVisitorRun) {
     ASSERT_EQ(1, DeleteKey(&handle, 2)); // compares slots 0 and 1
     NestIn = &handle;
     ListTraverse(&handle); // visits 1 (inside it 1, 3 and the end), 3, then the end
-    EXPECT_EQ(std::vector<bool>(8, true), HeldAtCalls);
+    EXPECT_EQ(0u, ListDeleteIf(
+                      &handle,
+                      [](const void *, uint32_t, void *) {
+                          HeldAtCalls.push_back(!LockIsFree(WatchedLock));
+                          return 0;
+                      },
+                      nullptr)); // matches 1 and 3
+    EXPECT_EQ(std::vector<bool>(10, true), HeldAtCalls);
     EXPECT_TRUE(LockIsFree(WatchedLock));
     EXPECT_NE(0, ListDestroy(&handle));
 }
@@ -160,6 +167,11 @@ const FailurePath Paths[] = {
          return ListInsertMany(handle, element.data(), 1);
      }},
     {"DeleteNoMatch", [](ListHandle *handle, TestHeap &) { return DeleteKey(handle, 7); }},
+    {"DeleteAtPastCount",
+     [](ListHandle *handle, TestHeap &) {
+         uint32_t position = 4;
+         return ListDeleteAt(handle, &position);
+     }},
     {"DeleteCompactionFails",
      [](ListHandle *handle, TestHeap &) {
          // More holes counted than there are: the compaction runs off the end.

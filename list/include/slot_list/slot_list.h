@@ -45,6 +45,10 @@ typedef int32_t (*ListCompareProc)(const void *first, const void *second);
  * isEnd 0, and once at the end of a traversal with NULL, 0 and 1. */
 typedef void (*ListVisitProc)(const void *element, uint32_t position, int isEnd);
 
+/* Called by ListDeleteIf for each live element with its address, its 1-based
+ * position and the caller's context; returns non-zero to delete it. */
+typedef int (*ListMatchProc)(const void *element, uint32_t position, void *context);
+
 /* The list's recursive lock. It lives outside the block so that it stays valid
  * and held while a growth moves the block. */
 typedef struct ListLock ListLock;
@@ -154,6 +158,54 @@ SLOT_LIST_API void *ListNext(ListHandle *handle, uint32_t *position);
  * holes still counted stay so.
  */
 SLOT_LIST_API int ListDelete(ListHandle *handle, const void *key);
+
+/*
+ * Clears the live element at *position (positions count from 1, holes using
+ * them up), leaving a hole in place, as ListDelete clears a match: when the
+ * holes then exceed HoleLimit, squeezes them out in one compaction pass. Runs
+ * under the list's lock and calls no comparator. Unless a compaction is due
+ * its cost does not grow with the position or the list's length (amortised
+ * over the deletions since the last compaction).
+ *
+ * On success writes into *position the position at which a walk goes on: the
+ * slot that followed the deleted one, renumbered when a compaction ran (or the
+ * first slot after it that stayed, when the compaction removed that one); it
+ * may be past Count. So this loop visits every live element exactly once:
+ *
+ *     uint32_t p = 1;
+ *     for (void *e; (e = ListNext(&list, &p)) != NULL;)
+ *         if (drop(e)) ListDeleteAt(&list, &p); else p++;
+ *
+ * Returns 1 when the element was deleted. Returns 0, with the list unchanged
+ * and *position unwritten, when handle, *handle or position is NULL, or when
+ * *position is 0, past Count or a hole. A compaction that fails, as
+ * ListDelete's can, makes the result 0 too: the deletion stands and *position
+ * is written all the same.
+ */
+SLOT_LIST_API int ListDeleteAt(ListHandle *handle, uint32_t *position);
+
+/*
+ * Walks the live elements once in slot order, calling match with each one's
+ * address, its position (as it was before this call: nothing moves during the
+ * walk) and context, and clears each element for which match returns
+ * non-zero, leaving a hole in place. Once the walk is done, compacts once if
+ * the holes then exceed HoleLimit. Runs under the list's lock and calls no
+ * comparator; match may traverse or search the list but must not insert into
+ * it or delete from it.
+ *
+ * Returns how many elements it deleted. Returns 0, without calling match and
+ * with the list unchanged, when handle, *handle or match is NULL. A compaction
+ * that fails, as ListDelete's can, leaves the deletions standing and the count
+ * is still theirs.
+ */
+SLOT_LIST_API uint32_t ListDeleteIf(ListHandle *handle, ListMatchProc match, void *context);
+
+/*
+ * Returns the number of live elements (Count less the holes), or 0 when handle
+ * or *handle is NULL. Takes no lock: safe only while no other thread changes
+ * the list.
+ */
+SLOT_LIST_API uint32_t ListSize(ListHandle *handle);
 
 /*
  * Releases the list: its block and its lock. Takes no lock; no other operation
