@@ -1,5 +1,6 @@
 // Insertion, one element or many, and the growth it may need.
 
+#include <algorithm>
 #include <cstdint>
 
 #include "mem.h"
@@ -21,17 +22,30 @@ bool OffsetInBlock(const ListBlock *block, const void *element, uintptr_t *offse
     return true;
 }
 
-// Adds slots slots to the block, keeping the handle, FirstHole and elements
-// that lie in the block pointing at the same bytes. Returns 0 with nothing
-// changed when the size overflows or the heap refuses.
-int Grow(ListHandle *handle, const void **element, uint64_t slots) {
+// The bytes an insert copies, Length of them at Bytes, which may lie in the
+// block. A growth re-points Bytes when the block moves; what of them lies in
+// the header, which the growth rewrites, it first keeps in Header.
+struct Source {
+    // Header is filled only when needed: the common path writes no more.
+    Source(const void *bytes, size_t length)
+        : Bytes(static_cast<const unsigned char *>(bytes)), Length(length) {}
+    const unsigned char *Bytes;
+    size_t Length;
+    uint32_t Kept = 0; // leading bytes held in Header instead
+    unsigned char Header[HeaderSize];
+};
+
+// Resizes the block to newSize bytes, keeping the handle, FirstHole and the
+// source pointing at the same bytes as before. Returns 0 with the list
+// unchanged when the heap refuses.
+int Grow(ListHandle *handle, Source *source, uint32_t newSize) {
     ListBlock *block = *handle;
-    uint32_t newSize;
-    if (!SizeCalc(slots, block->ElementSize, block->BlockSize, &newSize)) {
-        return 0;
+    uintptr_t offset = 0;
+    bool inBlock = OffsetInBlock(block, source->Bytes, &offset);
+    if (inBlock && offset < HeaderSize) {
+        source->Kept = static_cast<uint32_t>(std::min<size_t>(source->Length, HeaderSize - offset));
+        PlatMove(source->Header, source->Bytes, source->Kept);
     }
-    uintptr_t elementOffset = 0;
-    bool elementInBlock = OffsetInBlock(block, *element, &elementOffset);
     uint32_t firstHole = block->FirstHole == nullptr ? 0 : SlotIndex(block, block->FirstHole);
 
     auto *moved = static_cast<ListBlock *>(MemReAlloc(block, newSize));
@@ -42,30 +56,45 @@ int Grow(ListHandle *handle, const void **element, uint64_t slots) {
     if (moved->FirstHole != nullptr) {
         moved->FirstHole = SlotAt(moved, firstHole);
     }
-    if (elementInBlock) {
-        *element = reinterpret_cast<unsigned char *>(moved) + elementOffset;
+    if (inBlock) {
+        source->Bytes = reinterpret_cast<unsigned char *>(moved) + offset;
     }
     *handle = moved;
     return 1;
 }
 
+// Copies the source into the slots from Count up.
+void CopyIn(ListBlock *block, const Source &source) {
+    unsigned char *slot = SlotAt(block, block->Count);
+    // The bytes still in the block first: a batch reaching past Count may
+    // overlap the slots written, which the kept header bytes cannot.
+    PlatMove(slot + source.Kept, source.Bytes + source.Kept, source.Length - source.Kept);
+    if (source.Kept > 0) {
+        PlatMove(slot, source.Header, source.Kept);
+    }
+}
+
 // The body of ListInsert, run under the lock.
 int InsertLocked(ListHandle *handle, const void *element) {
     ListBlock *block = *handle;
+    const uint32_t size = block->ElementSize;
     uint32_t needed;
-    if (BytesAreZero(static_cast<const unsigned char *>(element), block->ElementSize) ||
-        !SizeCalc(uint64_t{block->Count} + 1, block->ElementSize, HeaderSize, &needed)) {
+    if (BytesAreZero(static_cast<const unsigned char *>(element), size) ||
+        !SizeCalc(uint64_t{block->Count} + 1, size, HeaderSize, &needed)) {
         return 0;
     }
+    Source source(element, size);
     // The last slot is never filled: one all-zero slot always follows the used
     // range, so an unterminated string in the top slot still ends inside the block.
     if (needed >= block->BlockSize) {
-        if (!Grow(handle, &element, block->GrowBy)) {
+        uint32_t newSize;
+        if (!SizeCalc(block->GrowBy, size, block->BlockSize, &newSize) ||
+            !Grow(handle, &source, newSize)) {
             return 0;
         }
         block = *handle;
     }
-    PlatMove(SlotAt(block, block->Count), element, block->ElementSize);
+    CopyIn(block, source);
     block->Count++;
     return 1;
 }
@@ -74,27 +103,35 @@ int InsertLocked(ListHandle *handle, const void *element) {
 int InsertManyLocked(ListHandle *handle, const void *elements, uint32_t count) {
     ListBlock *block = *handle;
     const uint32_t size = block->ElementSize;
-    const auto *first = static_cast<const unsigned char *>(elements);
-    for (uint32_t i = 0; i < count; i++) {
-        if (BytesAreZero(first + static_cast<size_t>(i) * size, size)) {
-            return 0;
-        }
-    }
     // Room for the batch and the empty last slot, as count single inserts
     // would leave it: growth in whole steps of GrowBy slots.
     uint32_t needed;
     if (!SizeCalc(uint64_t{block->Count} + count + 1, size, HeaderSize, &needed)) {
         return 0;
     }
+    uint32_t newSize = 0;
     if (needed > block->BlockSize) {
         uint64_t lacking = (uint64_t{needed} - block->BlockSize + size - 1) / size;
         uint64_t steps = (lacking + block->GrowBy - 1) / block->GrowBy;
-        if (!Grow(handle, &elements, steps * block->GrowBy)) {
+        if (!SizeCalc(steps * block->GrowBy, size, block->BlockSize, &newSize)) {
+            return 0;
+        }
+    }
+    // Only a batch that fits is read: one far too large is refused at once.
+    const auto *first = static_cast<const unsigned char *>(elements);
+    for (uint32_t i = 0; i < count; i++) {
+        if (BytesAreZero(first + static_cast<size_t>(i) * size, size)) {
+            return 0;
+        }
+    }
+    Source source(first, static_cast<size_t>(count) * size);
+    if (newSize != 0) {
+        if (!Grow(handle, &source, newSize)) {
             return 0;
         }
         block = *handle;
     }
-    PlatMove(SlotAt(block, block->Count), elements, static_cast<size_t>(count) * size);
+    CopyIn(block, source);
     block->Count += count;
     return 1;
 }

@@ -84,7 +84,9 @@ SLOT_LIST_API int ListCreate(ListHandle *handleOut, ListCompareProc compare, Lis
  * Appends a copy of the ElementSize bytes at element after the last used slot,
  * growing the block by GrowBy slots first when the insert would fill its last
  * slot; a growth may move the block, and the new address is stored in *handle.
- * Holes are never reused. element may point into the list's own block.
+ * Holes are never reused. element may point anywhere into the list's own
+ * block, header included: the slot receives the bytes it held at the call,
+ * although the growth moves them or rewrites the header.
  *
  * Returns 1 on success. Returns 0, with the list and *handle exactly as they
  * were, when handle, *handle or element is NULL, when the element's bytes are
@@ -98,7 +100,7 @@ SLOT_LIST_API int ListInsert(ListHandle *handle, const void *element);
  * after another at elements, in order, as count calls of ListInsert would,
  * but all or nothing: at most one growth, to the smallest multiple of GrowBy
  * slots that keeps the last slot empty, and one lock. elements may point into
- * the list's own block.
+ * the list's own block, header included, as ListInsert's element may.
  *
  * Returns 1 on success (count 0 inserts nothing). Returns 0, with the list
  * and *handle exactly as they were, when handle, *handle or elements is NULL,
