@@ -75,7 +75,13 @@ typedef ListBlock *ListHandle;
  * Returns 1 on success. Returns 0, having allocated nothing and left
  * *handleOut unwritten, when handleOut, compare or visit is NULL, when growBy
  * or elementSize is 0, when the block size does not fit in 32 bits, or when
- * the block or the lock cannot be had. holeLimit may be 0.
+ * the block cannot be had. holeLimit may be 0.
+ *
+ * The block is had first. When the lock then cannot be had, the result is 0
+ * and *handleOut unwritten too, and the block (with the lock's storage, if the
+ * lock could not be made in it) is handed back to the heap; a block the heap
+ * refuses to take back stays allocated, the heap's to keep, and no list uses
+ * it again.
  */
 SLOT_LIST_API int ListCreate(ListHandle *handleOut, ListCompareProc compare, ListVisitProc visit,
                              uint32_t growBy, uint32_t elementSize, uint32_t holeLimit);
