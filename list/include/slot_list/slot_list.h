@@ -30,7 +30,7 @@
 
 /* The library's version; the build checks that it matches the CMake project's. */
 #define SLOT_LIST_VERSION_MAJOR 0
-#define SLOT_LIST_VERSION_MINOR 1
+#define SLOT_LIST_VERSION_MINOR 2
 #define SLOT_LIST_VERSION_PATCH 0
 
 #ifdef __cplusplus
