@@ -114,6 +114,7 @@ TYPED_TEST(ListTest, AllZeroElementIsRefusedAndChangesNothing) {
     auto list = TypeParam::create(1, 0);
     ASSERT_TRUE(list);
     EXPECT_FALSE(list->insert({0, 0}));
+    EXPECT_FALSE(list->erase({0, 0}));
     const Item batch[] = {{4, 40}, {0, 0}, {6, 60}};
     EXPECT_FALSE(list->insert(std::begin(batch), std::end(batch)));
     EXPECT_EQ(0u, list->size());

@@ -107,7 +107,10 @@ class List {
         friend class List;
         template <typename>
         friend class Iterator;
-        Iterator(const ListHandle *handle, uint32_t position)
+        // The tag keeps a brace-enclosed key such as {0, 0} from reading as
+        // a handle and a position.
+        struct At {};
+        Iterator(At, const ListHandle *handle, uint32_t position)
             : handle_(handle), position_(position) {
             Settle();
         }
@@ -191,7 +194,7 @@ class List {
         }
         uint32_t position = pos.position_;
         ListDeleteAt(&handle_, &position);
-        return iterator(&handle_, position);
+        return iterator(typename iterator::At{}, &handle_, position);
     }
 
     // Turns every element for which pred(const T &) is true into a hole, in
@@ -230,9 +233,11 @@ class List {
         return handle_ == nullptr ? 0 : (handle_->BlockSize - sizeof(ListBlock)) / sizeof(T);
     }
 
-    iterator begin() noexcept { return iterator(&handle_, 1); }
+    iterator begin() noexcept { return iterator(typename iterator::At{}, &handle_, 1); }
     iterator end() noexcept { return iterator(); }
-    const_iterator begin() const noexcept { return const_iterator(&handle_, 1); }
+    const_iterator begin() const noexcept {
+        return const_iterator(typename const_iterator::At{}, &handle_, 1);
+    }
     const_iterator end() const noexcept { return const_iterator(); }
 
     // Calls visit(element) for every live element in slot order. visit must
