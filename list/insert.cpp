@@ -66,8 +66,8 @@ int Grow(ListHandle *handle, Source *source, uint32_t newSize) {
 // Copies the source into the slots from Count up.
 void CopyIn(ListBlock *block, const Source &source) {
     unsigned char *slot = SlotAt(block, block->Count);
-    // The bytes still in the block first: a batch reaching past Count may
-    // overlap the slots written, which the kept header bytes cannot.
+    // What was not kept goes first: a batch reaching past Count may overlap
+    // the slots written, which the kept bytes, copied out already, cannot.
     PlatMove(slot + source.Kept, source.Bytes + source.Kept, source.Length - source.Kept);
     if (source.Kept > 0) {
         PlatMove(slot, source.Header, source.Kept);
