@@ -22,29 +22,22 @@ bool OffsetInBlock(const ListBlock *block, const void *element, uintptr_t *offse
     return true;
 }
 
-// The bytes an insert copies, Length of them at Bytes, which may lie in the
-// block. A growth re-points Bytes when the block moves; what of them lies in
-// the header, which the growth rewrites, it first keeps in Header.
-struct Source {
-    // Header is filled only when needed: the common path writes no more.
-    Source(const void *bytes, size_t length)
-        : Bytes(static_cast<const unsigned char *>(bytes)), Length(length) {}
-    const unsigned char *Bytes;
-    size_t Length;
-    uint32_t Kept = 0; // leading bytes held in Header instead
-    unsigned char Header[HeaderSize];
-};
-
-// Resizes the block to newSize bytes, keeping the handle, FirstHole and the
-// source pointing at the same bytes as before. Returns 0 with the list
-// unchanged when the heap refuses.
-int Grow(ListHandle *handle, Source *source, uint32_t newSize) {
+// Grows the block to newSize bytes, keeping the handle and FirstHole pointing
+// at the same slots, then copies the length bytes at source into the slots
+// from Count up as they were at the call: a source in the block is read where
+// the growth moved it, and what of it lies in the header, which the growth
+// rewrites, is kept aside first. Returns 0 with the list unchanged when the
+// heap refuses.
+int GrowAndCopy(ListHandle *handle, const void *source, size_t length, uint32_t newSize) {
     ListBlock *block = *handle;
+    const auto *bytes = static_cast<const unsigned char *>(source);
     uintptr_t offset = 0;
-    bool inBlock = OffsetInBlock(block, source->Bytes, &offset);
+    bool inBlock = OffsetInBlock(block, bytes, &offset);
+    unsigned char header[HeaderSize];
+    size_t kept = 0;
     if (inBlock && offset < HeaderSize) {
-        source->Kept = static_cast<uint32_t>(std::min<size_t>(source->Length, HeaderSize - offset));
-        PlatMove(source->Header, source->Bytes, source->Kept);
+        kept = std::min<size_t>(length, HeaderSize - offset);
+        PlatMove(header, bytes, kept);
     }
     uint32_t firstHole = block->FirstHole == nullptr ? 0 : SlotIndex(block, block->FirstHole);
 
@@ -57,21 +50,17 @@ int Grow(ListHandle *handle, Source *source, uint32_t newSize) {
         moved->FirstHole = SlotAt(moved, firstHole);
     }
     if (inBlock) {
-        source->Bytes = reinterpret_cast<unsigned char *>(moved) + offset;
+        bytes = reinterpret_cast<unsigned char *>(moved) + offset;
     }
     *handle = moved;
-    return 1;
-}
-
-// Copies the source into the slots from Count up.
-void CopyIn(ListBlock *block, const Source &source) {
-    unsigned char *slot = SlotAt(block, block->Count);
+    unsigned char *slot = SlotAt(moved, moved->Count);
     // What was not kept goes first: a batch reaching past Count may overlap
     // the slots written, which the kept bytes, copied out already, cannot.
-    PlatMove(slot + source.Kept, source.Bytes + source.Kept, source.Length - source.Kept);
-    if (source.Kept > 0) {
-        PlatMove(slot, source.Header, source.Kept);
+    PlatMove(slot + kept, bytes + kept, length - kept);
+    if (kept > 0) {
+        PlatMove(slot, header, kept);
     }
+    return 1;
 }
 
 // The body of ListInsert, run under the lock.
@@ -83,18 +72,18 @@ int InsertLocked(ListHandle *handle, const void *element) {
         !SizeCalc(uint64_t{block->Count} + 1, size, HeaderSize, &needed)) {
         return 0;
     }
-    Source source(element, size);
     // The last slot is never filled: one all-zero slot always follows the used
     // range, so an unterminated string in the top slot still ends inside the block.
     if (needed >= block->BlockSize) {
         uint32_t newSize;
         if (!SizeCalc(block->GrowBy, size, block->BlockSize, &newSize) ||
-            !Grow(handle, &source, newSize)) {
+            !GrowAndCopy(handle, element, size, newSize)) {
             return 0;
         }
-        block = *handle;
+        (*handle)->Count++;
+        return 1;
     }
-    CopyIn(block, source);
+    PlatMove(SlotAt(block, block->Count), element, size);
     block->Count++;
     return 1;
 }
@@ -124,14 +113,15 @@ int InsertManyLocked(ListHandle *handle, const void *elements, uint32_t count) {
             return 0;
         }
     }
-    Source source(first, static_cast<size_t>(count) * size);
-    if (newSize != 0) {
-        if (!Grow(handle, &source, newSize)) {
+    const size_t length = static_cast<size_t>(count) * size;
+    if (newSize == 0) {
+        PlatMove(SlotAt(block, block->Count), elements, length);
+    } else {
+        if (!GrowAndCopy(handle, elements, length, newSize)) {
             return 0;
         }
         block = *handle;
     }
-    CopyIn(block, source);
     block->Count += count;
     return 1;
 }
