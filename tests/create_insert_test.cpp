@@ -13,6 +13,7 @@
 #include <slot_list/slot_list.h>
 
 #ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
 #include <sys/mman.h>
