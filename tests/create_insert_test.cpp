@@ -175,6 +175,10 @@ TEST(ListInsertMany, GrowsByWholeOneByteSlots) {
     EXPECT_EQ(Header + 4, handle->BlockSize);
     EXPECT_EQ(0, std::memcmp(batch, SlotAt(handle, 0), 3));
     EXPECT_EQ(0, *SlotAt(handle, 3));
+    // A one-byte element from the header, which the growth rewrites.
+    const unsigned char first = *reinterpret_cast<unsigned char *>(&handle->BlockSize);
+    ASSERT_EQ(1, ListInsert(&handle, &handle->BlockSize));
+    EXPECT_EQ(first, *SlotAt(handle, 3));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -102,6 +103,40 @@ TEST(Lock, HeldWhileTheComparatorAndTheVisitorRun) {
                       nullptr)); // matches 1 and 3
     EXPECT_EQ(std::vector<bool>(10, true), HeldAtCalls);
     EXPECT_TRUE(LockIsFree(WatchedLock));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+// A deletion by position calls nothing back, so its hold on the lock shows
+// from outside only: while another thread holds the lock, it waits, and the
+// element stays.
+TEST(Lock, DeleteAtWaitsWhileAnotherThreadHoldsTheLock) {
+    ListHandle handle = MakeList(4, 16, 1);
+    InsertKeys(&handle, {1, 2});
+    ListLock *lock = handle->Lock;
+    std::atomic<int> stage{0};
+    std::thread holder([lock, &stage] {
+        EXPECT_EQ(1, slot_list::internal::PlatLockTryEnter(lock));
+        stage = 1;
+        while (stage != 2) {
+            std::this_thread::yield();
+        }
+        slot_list::internal::PlatLockLeave(lock);
+    });
+    while (stage != 1) {
+        std::this_thread::yield();
+    }
+    std::thread deleter([&handle] {
+        uint32_t position = 1;
+        EXPECT_EQ(1, ListDeleteAt(&handle, &position));
+    });
+    // The pause lets the deletion start waiting while the lock is held.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ((Keys{1, 2}), SlotKeys(handle));
+    stage = 2;
+    holder.join();
+    deleter.join();
+    EXPECT_EQ((Keys{0, 2}), SlotKeys(handle));
+    EXPECT_TRUE(LockIsFree(lock));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
