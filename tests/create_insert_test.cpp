@@ -357,6 +357,11 @@ TEST(ListInsert, CopiesFromItsOwnSlotsAcrossAMove) {
     bytes = Snapshot(handle);
     ASSERT_EQ(1, ListInsertMany(&handle, &handle->BlockSize, 2)); // grows again
     EXPECT_EQ(0, std::memcmp(bytes.data() + offsetof(ListBlock, BlockSize), SlotAt(handle, 6), 64));
+    // A batch from inside the slot area, longer than the header: none of it
+    // is the header's.
+    bytes = Snapshot(handle);
+    ASSERT_EQ(1, ListInsertMany(&handle, SlotAt(handle, 1), 3)); // grows again
+    EXPECT_EQ(0, std::memcmp(bytes.data() + sizeof(ListBlock) + 32, SlotAt(handle, 8), 96));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
