@@ -1,9 +1,10 @@
 // Differential fuzz target: decodes the input into a sequence of list calls
-// (create, insert, delete, find, traverse, destroy, refused arguments, heap
+// (create, insert, delete by key, at a position or by predicate, a walk that
+// deletes as it goes, find, traverse, destroy, refused arguments, heap
 // failures, moving growth), runs each on the list and on the reference model,
-// and stops the process at the first difference in a result, a header field,
-// a slot byte, the comparator or visitor calls, the heap calls or the blocks
-// outstanding.
+// and stops the process at the first difference in a result, a written-back
+// position, a header field, a slot byte, the live count, the comparator,
+// visitor or predicate calls, the heap calls or the blocks outstanding.
 
 #include <algorithm>
 #include <cstddef>
@@ -23,6 +24,8 @@
 using fuzz_model::Bytes;
 using fuzz_model::CompareCall;
 using fuzz_model::Equality;
+using fuzz_model::MatchCall;
+using fuzz_model::Rule;
 using fuzz_model::VisitCall;
 
 namespace {
@@ -49,8 +52,10 @@ struct Calls {
     const void *Key = nullptr;
     Equality Equal = Equality::FirstByte;
     uint32_t ElementSize = 0;
+    Rule Picks; // the predicate's rule, and the context it is given
     std::vector<CompareCall> Compares;
     std::vector<VisitCall> Visits;
+    std::vector<MatchCall> Matches;
 } Seen;
 
 uint32_t SlotIndex(const void *slot) {
@@ -72,6 +77,21 @@ int32_t Compare(const void *first, const void *second) {
 
 void Visit(const void *element, uint32_t position, int isEnd) {
     Seen.Visits.push_back({isEnd ? 0 : SlotIndex(element), position, isEnd});
+}
+
+int Match(const void *element, uint32_t position, void *context) {
+    Seen.Matches.push_back({SlotIndex(element), position, context == &Seen.Picks});
+    return Seen.Picks.Matches(static_cast<const unsigned char *>(element), position) ? 1 : 0;
+}
+
+// A predicate's rule drawn from one input byte.
+Rule ReadRule(Reader &in) {
+    uint8_t how = in.Next();
+    Rule rule;
+    rule.Modulus = 1 + how % 4;
+    rule.Residue = (how >> 2) % rule.Modulus;
+    rule.ByPosition = (how & 0x80) != 0;
+    return rule;
 }
 
 [[noreturn]] void Diverged(size_t step, const char *op, const std::string &what) {
@@ -110,6 +130,15 @@ class Runner {
   private:
     void Check(size_t step, const char *op, int64_t result, int64_t expected);
     uint32_t ElementSize() const { return model_.TheList() ? model_.TheList()->ElementSize : 1; }
+    uint32_t Count() const { return model_.TheList() ? model_.TheList()->Count : 0; }
+    // The bytes of the list's block from offset up, as they are now.
+    Bytes BlockBytes(uint32_t offset, size_t length) const {
+        const auto *start = reinterpret_cast<const unsigned char *>(handle_) + offset;
+        return Bytes(start, start + length);
+    }
+    // Walks the list from position first, deleting each element rule picks,
+    // on the list and on the model; fails at the first difference.
+    void WalkDeleting(size_t step, uint32_t first, const Rule &rule);
 
     testing_support::TestHeap heap_;
     fuzz_model::Model model_{HeaderSize};
@@ -121,12 +150,14 @@ void Runner::Step(Reader &in, size_t step) {
     Seen.Handle = &handle_;
     Seen.Compares.clear();
     Seen.Visits.clear();
+    Seen.Matches.clear();
     model_.Compares.clear();
     model_.Visits.clear();
+    model_.Matches.clear();
     int64_t result = 0;
     int64_t expected = 0;
     const char *op = "";
-    switch (in.Next() % 11) {
+    switch (in.Next() % 14) {
     case 0: {
         op = "create";
         if (handle_ != nullptr) {
@@ -177,6 +208,15 @@ void Runner::Step(Reader &in, size_t step) {
         if (handle_ == nullptr) {
             break;
         }
+        if ((pick & 0x80) != 0) {
+            // Bytes from the header on, as they are at the call.
+            op = "insert from the header";
+            uint32_t offset = (pick & 0x7F) % HeaderSize;
+            Bytes element = BlockBytes(offset, ElementSize());
+            result = ListInsert(&handle_, reinterpret_cast<unsigned char *>(handle_) + offset);
+            expected = model_.Insert(element);
+            break;
+        }
         uint32_t index = pick % model_.TheList()->Capacity;
         result = ListInsert(&handle_, testing_support::SlotAt(handle_, index));
         expected = model_.InsertOwnSlot(index);
@@ -225,7 +265,19 @@ void Runner::Step(Reader &in, size_t step) {
         if ((how & 0x80) != 0 && handle_ != nullptr) {
             op = "insert many own slots";
             uint32_t capacity = model_.TheList()->Capacity;
-            uint32_t index = in.Next() % capacity;
+            uint8_t where = in.Next();
+            if ((how & 0x40) != 0) {
+                // From the header on, as far as the block goes.
+                op = "insert many from the header";
+                uint32_t offset = where % HeaderSize;
+                count = std::min(count, (model_.BlockSize() - offset) / ElementSize());
+                Bytes elements = BlockBytes(offset, size_t{count} * ElementSize());
+                result = ListInsertMany(&handle_,
+                                        reinterpret_cast<unsigned char *>(handle_) + offset, count);
+                expected = model_.InsertMany(elements, count);
+                break;
+            }
+            uint32_t index = where % capacity;
             count = std::min(count, capacity - index);
             result = ListInsertMany(&handle_, testing_support::SlotAt(handle_, index), count);
             expected = model_.InsertManyOwnSlots(index, count);
@@ -239,6 +291,28 @@ void Runner::Step(Reader &in, size_t step) {
         static const unsigned char NoElements = 0;
         result = ListInsertMany(&handle_, elements.empty() ? &NoElements : elements.data(), count);
         expected = model_.InsertMany(elements, count);
+        break;
+    }
+    case 10: {
+        // Positions around the used range: 0, holes, live ones, past Count.
+        op = "delete at";
+        uint8_t pick = in.Next();
+        uint32_t position = pick == 0xFF ? UINT32_MAX : pick % (Count() + 3);
+        uint32_t modelPosition = position;
+        result = int64_t{ListDeleteAt(&handle_, &position)} << 32 | position;
+        expected = int64_t{model_.DeleteAt(&modelPosition)} << 32 | modelPosition;
+        break;
+    }
+    case 11:
+        op = "delete if";
+        Seen.Picks = ReadRule(in);
+        result = ListDeleteIf(&handle_, Match, &Seen.Picks);
+        expected = model_.DeleteIf(Seen.Picks);
+        break;
+    case 12: {
+        op = "walk deleting";
+        uint32_t first = in.Next() % 3;
+        WalkDeleting(step, first, ReadRule(in));
         break;
     }
     default: {
@@ -255,13 +329,49 @@ void Runner::Step(Reader &in, size_t step) {
                  ListDelete(&handle_, nullptr) + ListDestroy(none) +
                  ListCreate(none, Compare, Visit, 1, 1, 0) +
                  ListCreate(&spare, nullptr, Visit, 1, 1, 0) +
-                 ListCreate(&spare, Compare, nullptr, 1, 1, 0) + (spare != nullptr);
+                 ListCreate(&spare, Compare, nullptr, 1, 1, 0) + (spare != nullptr) +
+                 ListDeleteAt(none, &position) + ListDeleteAt(&handle_, nullptr) +
+                 static_cast<int64_t>(ListDeleteIf(none, Match, &Seen.Picks)) +
+                 static_cast<int64_t>(ListDeleteIf(&handle_, nullptr, &Seen.Picks)) +
+                 static_cast<int64_t>(ListSize(none)) + (position != 1);
         ListTraverse(none);
         expected = 0;
         break;
     }
     }
     Check(step, op, result, expected);
+}
+
+void Runner::WalkDeleting(size_t step, uint32_t first, const Rule &rule) {
+    // What each walk met: the slot and position of every element, and the
+    // result and written-back position of every deletion.
+    std::vector<int64_t> walked, modelled;
+    uint32_t p = first;
+    for (void *e; (e = ListNext(&handle_, &p)) != nullptr;) {
+        walked.push_back(int64_t{SlotIndex(e)} << 32 | p);
+        if (walked.size() > 2 * size_t{model_.TheList()->Capacity} + 2) {
+            Diverged(step, "walk deleting", "the walk does not end");
+        }
+        if (rule.Matches(static_cast<const unsigned char *>(e), p)) {
+            walked.push_back(int64_t{ListDeleteAt(&handle_, &p)} << 32 | p);
+        } else {
+            p++;
+        }
+    }
+    p = first;
+    for (std::optional<uint32_t> slot; (slot = model_.Next(&p));) {
+        modelled.push_back(int64_t{*slot} << 32 | p);
+        if (rule.Matches(model_.TheList()->Slot(*slot), p)) {
+            modelled.push_back(int64_t{model_.DeleteAt(&p)} << 32 | p);
+        } else {
+            p++;
+        }
+    }
+    if (walked != modelled) {
+        Diverged(step, "walk deleting",
+                 "met " + std::to_string(walked.size()) + " steps, model " +
+                     std::to_string(modelled.size()));
+    }
 }
 
 void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected) {
@@ -274,6 +384,13 @@ void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected
     }
     if (Seen.Visits != model_.Visits) {
         fail("visitor calls");
+    }
+    if (Seen.Matches != model_.Matches) {
+        fail("predicate calls");
+    }
+    if (ListSize(&handle_) != model_.Size()) {
+        fail("live count " + std::to_string(ListSize(&handle_)) + ", model " +
+             std::to_string(model_.Size()));
     }
     const fuzz_model::Heap &heap = model_.TheHeap();
     if (heap_.Calls() != heap.Plan.Calls) {

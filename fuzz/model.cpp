@@ -144,20 +144,82 @@ int Model::Delete(const Bytes &key) {
         if (!list.Equals(list.Slot(i), key.data())) {
             continue;
         }
-        std::memset(list.Slot(i), 0, list.ElementSize);
-        list.HoleCount++;
-        if (!list.FirstHole || i < *list.FirstHole) {
-            list.FirstHole = i;
-        }
-        if (list.HoleCount <= list.HoleLimit) {
-            return 1;
-        }
-        return Compact(*list.FirstHole);
+        ClearSlot(i);
+        return CompactIfDue(nullptr);
     }
     return 0;
 }
 
-int Model::Compact(uint32_t start) {
+int Model::DeleteAt(uint32_t *position) {
+    if (!list_ || *position == 0 || *position > list_->Count || list_->Empty(*position - 1)) {
+        return 0;
+    }
+    uint32_t index = *position - 1;
+    ClearSlot(index);
+    uint32_t follow = index + 1;
+    int result = CompactIfDue(&follow);
+    *position = follow + 1;
+    return result;
+}
+
+uint32_t Model::DeleteIf(const Rule &rule) {
+    if (!list_) {
+        return 0;
+    }
+    List &list = *list_;
+    uint32_t deleted = 0;
+    for (uint32_t i = 0; i < list.Count; i++) {
+        if (list.Empty(i)) {
+            continue;
+        }
+        Matches.push_back({i, i + 1, true});
+        if (rule.Matches(list.Slot(i), i + 1)) {
+            ClearSlot(i);
+            deleted++;
+        }
+    }
+    CompactIfDue(nullptr);
+    return deleted;
+}
+
+std::optional<uint32_t> Model::Next(uint32_t *position) {
+    if (!list_) {
+        return std::nullopt;
+    }
+    for (uint64_t i = *position == 0 ? 0 : *position - 1; i < list_->Count; i++) {
+        if (!list_->Empty(static_cast<uint32_t>(i))) {
+            *position = static_cast<uint32_t>(i + 1);
+            return static_cast<uint32_t>(i);
+        }
+    }
+    return std::nullopt;
+}
+
+uint32_t Model::Size() {
+    uint32_t live = 0;
+    for (uint32_t i = 0; list_ && i < list_->Count; i++) {
+        live += list_->Empty(i) ? 0 : 1;
+    }
+    return live;
+}
+
+void Model::ClearSlot(uint32_t index) {
+    List &list = *list_;
+    std::memset(list.Slot(index), 0, list.ElementSize);
+    list.HoleCount++;
+    if (!list.FirstHole || index < *list.FirstHole) {
+        list.FirstHole = index;
+    }
+}
+
+int Model::CompactIfDue(uint32_t *follow) {
+    if (list_->HoleCount <= list_->HoleLimit) {
+        return 1;
+    }
+    return Compact(*list_->FirstHole, follow);
+}
+
+int Model::Compact(uint32_t start, uint32_t *follow) {
     List &list = *list_;
     uint32_t k = start;
     for (;;) {
@@ -175,6 +237,9 @@ int Model::Compact(uint32_t start) {
         std::memset(list.Slot(list.Count - 1), 0, list.ElementSize);
         list.Count--;
         list.HoleCount--;
+        if (follow != nullptr && k < *follow) {
+            (*follow)--;
+        }
         if (list.HoleCount == 0) {
             list.FirstHole.reset();
             return 1;

@@ -42,6 +42,28 @@ struct VisitCall {
     }
 };
 
+// One call of the predicate ListDeleteIf is given; Context tells whether it
+// got the context it was meant to.
+struct MatchCall {
+    uint32_t Slot;
+    uint32_t Position;
+    bool Context;
+    bool operator==(const MatchCall &other) const {
+        return Slot == other.Slot && Position == other.Position && Context == other.Context;
+    }
+};
+
+// Which elements a fuzzed predicate picks, by their first byte or by their
+// position: those whose key leaves Residue when divided by Modulus.
+struct Rule {
+    uint32_t Modulus = 1;
+    uint32_t Residue = 0;
+    bool ByPosition = false;
+    bool Matches(const unsigned char *element, uint32_t position) const {
+        return (ByPosition ? position : element[0]) % Modulus == Residue;
+    }
+};
+
 // How the fuzzed comparator tells elements apart: by their first byte only
 // (so that many elements are equal), or by all their bytes.
 enum class Equality { FirstByte, AllBytes };
@@ -54,6 +76,9 @@ struct List {
     Bytes Slots; // Capacity * ElementSize bytes
 
     unsigned char *Slot(uint32_t index) { return Slots.data() + size_t{index} * ElementSize; }
+    const unsigned char *Slot(uint32_t index) const {
+        return Slots.data() + size_t{index} * ElementSize;
+    }
     bool Empty(uint32_t index);
     bool Equals(const unsigned char *first, const unsigned char *second) const;
 };
@@ -75,6 +100,15 @@ class Model {
     // Inserts copies of count of the list's own slots from index up.
     int InsertManyOwnSlots(uint32_t index, uint32_t count);
     int Delete(const Bytes &key);
+    // Deletes the live element at *position and writes where a walk goes on.
+    int DeleteAt(uint32_t *position);
+    // Deletes every live element the rule picks, recording each call.
+    uint32_t DeleteIf(const Rule &rule);
+    // The slot index of the first live slot at *position or after, written
+    // back as a position, if any.
+    std::optional<uint32_t> Next(uint32_t *position);
+    // Live slots.
+    uint32_t Size();
     // The slot index found, if any.
     std::optional<uint32_t> Find(const Bytes &key);
     void Traverse();
@@ -85,9 +119,15 @@ class Model {
     uint32_t BlockSize() const;
     std::vector<CompareCall> Compares;
     std::vector<VisitCall> Visits;
+    std::vector<MatchCall> Matches;
 
   private:
-    int Compact(uint32_t start);
+    // Clears live slot index and counts the hole.
+    void ClearSlot(uint32_t index);
+    // Compacts when the holes exceed the limit; *follow, when given, is a slot
+    // index that each removal below it lowers.
+    int CompactIfDue(uint32_t *follow);
+    int Compact(uint32_t start, uint32_t *follow);
 
     uint32_t headerSize_;
     Heap heap_;

@@ -1,5 +1,6 @@
 // Insertion, one element or many, and the growth it may need.
 
+#include <algorithm>
 #include <cstdint>
 
 #include "mem.h"
@@ -21,17 +22,23 @@ bool OffsetInBlock(const ListBlock *block, const void *element, uintptr_t *offse
     return true;
 }
 
-// Adds slots slots to the block, keeping the handle, FirstHole and elements
-// that lie in the block pointing at the same bytes. Returns 0 with nothing
-// changed when the size overflows or the heap refuses.
-int Grow(ListHandle *handle, const void **element, uint64_t slots) {
+// Grows the block to newSize bytes, keeping the handle and FirstHole pointing
+// at the same slots, then copies the length bytes at source into the slots
+// from Count up as they were at the call: a source in the block is read where
+// the growth moved it, and what of it lies in the header, which the growth
+// rewrites, is kept aside first. Returns 0 with the list unchanged when the
+// heap refuses.
+int GrowAndCopy(ListHandle *handle, const void *source, size_t length, uint32_t newSize) {
     ListBlock *block = *handle;
-    uint32_t newSize;
-    if (!SizeCalc(slots, block->ElementSize, block->BlockSize, &newSize)) {
-        return 0;
+    const auto *bytes = static_cast<const unsigned char *>(source);
+    uintptr_t offset = 0;
+    bool inBlock = OffsetInBlock(block, bytes, &offset);
+    unsigned char header[HeaderSize];
+    size_t kept = 0;
+    if (inBlock && offset < HeaderSize) {
+        kept = std::min<size_t>(length, HeaderSize - offset);
+        PlatMove(header, bytes, kept);
     }
-    uintptr_t elementOffset = 0;
-    bool elementInBlock = OffsetInBlock(block, *element, &elementOffset);
     uint32_t firstHole = block->FirstHole == nullptr ? 0 : SlotIndex(block, block->FirstHole);
 
     auto *moved = static_cast<ListBlock *>(MemReAlloc(block, newSize));
@@ -42,30 +49,41 @@ int Grow(ListHandle *handle, const void **element, uint64_t slots) {
     if (moved->FirstHole != nullptr) {
         moved->FirstHole = SlotAt(moved, firstHole);
     }
-    if (elementInBlock) {
-        *element = reinterpret_cast<unsigned char *>(moved) + elementOffset;
+    if (inBlock) {
+        bytes = reinterpret_cast<unsigned char *>(moved) + offset;
     }
     *handle = moved;
+    unsigned char *slot = SlotAt(moved, moved->Count);
+    // What was not kept goes first: a batch reaching past Count may overlap
+    // the slots written, which the kept bytes, copied out already, cannot.
+    PlatMove(slot + kept, bytes + kept, length - kept);
+    if (kept > 0) {
+        PlatMove(slot, header, kept);
+    }
     return 1;
 }
 
 // The body of ListInsert, run under the lock.
 int InsertLocked(ListHandle *handle, const void *element) {
     ListBlock *block = *handle;
+    const uint32_t size = block->ElementSize;
     uint32_t needed;
-    if (BytesAreZero(static_cast<const unsigned char *>(element), block->ElementSize) ||
-        !SizeCalc(uint64_t{block->Count} + 1, block->ElementSize, HeaderSize, &needed)) {
+    if (BytesAreZero(static_cast<const unsigned char *>(element), size) ||
+        !SizeCalc(uint64_t{block->Count} + 1, size, HeaderSize, &needed)) {
         return 0;
     }
     // The last slot is never filled: one all-zero slot always follows the used
     // range, so an unterminated string in the top slot still ends inside the block.
     if (needed >= block->BlockSize) {
-        if (!Grow(handle, &element, block->GrowBy)) {
+        uint32_t newSize;
+        if (!SizeCalc(block->GrowBy, size, block->BlockSize, &newSize) ||
+            !GrowAndCopy(handle, element, size, newSize)) {
             return 0;
         }
-        block = *handle;
+        (*handle)->Count++;
+        return 1;
     }
-    PlatMove(SlotAt(block, block->Count), element, block->ElementSize);
+    PlatMove(SlotAt(block, block->Count), element, size);
     block->Count++;
     return 1;
 }
@@ -74,27 +92,36 @@ int InsertLocked(ListHandle *handle, const void *element) {
 int InsertManyLocked(ListHandle *handle, const void *elements, uint32_t count) {
     ListBlock *block = *handle;
     const uint32_t size = block->ElementSize;
-    const auto *first = static_cast<const unsigned char *>(elements);
-    for (uint32_t i = 0; i < count; i++) {
-        if (BytesAreZero(first + static_cast<size_t>(i) * size, size)) {
-            return 0;
-        }
-    }
     // Room for the batch and the empty last slot, as count single inserts
     // would leave it: growth in whole steps of GrowBy slots.
     uint32_t needed;
     if (!SizeCalc(uint64_t{block->Count} + count + 1, size, HeaderSize, &needed)) {
         return 0;
     }
+    uint32_t newSize = 0;
     if (needed > block->BlockSize) {
         uint64_t lacking = (uint64_t{needed} - block->BlockSize + size - 1) / size;
         uint64_t steps = (lacking + block->GrowBy - 1) / block->GrowBy;
-        if (!Grow(handle, &elements, steps * block->GrowBy)) {
+        if (!SizeCalc(steps * block->GrowBy, size, block->BlockSize, &newSize)) {
+            return 0;
+        }
+    }
+    // Only a batch that fits is read: one far too large is refused at once.
+    const auto *first = static_cast<const unsigned char *>(elements);
+    for (uint32_t i = 0; i < count; i++) {
+        if (BytesAreZero(first + static_cast<size_t>(i) * size, size)) {
+            return 0;
+        }
+    }
+    const size_t length = static_cast<size_t>(count) * size;
+    if (newSize == 0) {
+        PlatMove(SlotAt(block, block->Count), elements, length);
+    } else {
+        if (!GrowAndCopy(handle, elements, length, newSize)) {
             return 0;
         }
         block = *handle;
     }
-    PlatMove(SlotAt(block, block->Count), elements, static_cast<size_t>(count) * size);
     block->Count += count;
     return 1;
 }

@@ -88,8 +88,9 @@ uint32_t EmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size);
 
 // Calls visit(slot, index) for each live slot from index first (at most
 // Count) up, in slot order, until it returns true, and returns that slot, or
-// NULL when it never does. Count and ElementSize are read once: a callback run
-// from here may not change the list.
+// NULL when it never does. Count, ElementSize and FirstHole are read once: a
+// callback run from here may clear the slot it is given and count it as a
+// hole, but change nothing else of the list.
 template <class Visit>
 unsigned char *EachLive(ListBlock *block, uint32_t first, Visit visit) {
     const uint32_t size = block->ElementSize;

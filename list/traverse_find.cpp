@@ -1,4 +1,4 @@
-// Traversal, search and the walk over live slots.
+// Traversal, search, the walk over live slots and their number.
 
 #include <algorithm>
 
@@ -56,4 +56,14 @@ void *ListNext(ListHandle *handle, uint32_t *position) {
     }
     *position = index + 1;
     return SlotAt(block, index);
+}
+
+uint32_t ListSize(ListHandle *handle) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr) {
+        return 0;
+    }
+    // Every empty slot in the used range is a counted hole: inserts refuse
+    // all-zero elements.
+    return block->Count - block->HoleCount;
 }

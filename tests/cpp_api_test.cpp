@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <random>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -86,10 +88,33 @@ TYPED_TEST(ListTest, FindTakesLastEqualEraseTakesFirst) {
     EXPECT_EQ((Pairs{{5, 2}}), Contents(*list));
 }
 
+TYPED_TEST(ListTest, EraseIfAndClearEmptyTheListWithOneCompactionEach) {
+    auto list = TypeParam::create(4, 1);
+    ASSERT_TRUE(list);
+    EXPECT_TRUE(list->empty());
+    for (uint32_t key = 1; key <= 6; key++) {
+        ASSERT_TRUE(list->insert({key, key * 10}));
+    }
+    ASSERT_TRUE(list->erase({2, 0}));
+    // Three more holes, four in all: past the limit, compacted at the end.
+    EXPECT_EQ(3u, list->erase_if([](const Item &item) { return item.key % 2 == 1; }));
+    EXPECT_EQ((Pairs{{4, 40}, {6, 60}}), Contents(*list));
+    EXPECT_EQ(0u, list->holes());
+    EXPECT_EQ(1u, slot_list::erase_if(*list, [](const Item &item) { return item.key == 6; }));
+    EXPECT_EQ(1u, list->size());
+    EXPECT_EQ(1u, list->holes());
+    EXPECT_FALSE(list->empty());
+    list->clear();
+    EXPECT_TRUE(list->empty());
+    EXPECT_EQ(0u, list->holes());
+    EXPECT_TRUE(Contents(*list).empty());
+}
+
 TYPED_TEST(ListTest, AllZeroElementIsRefusedAndChangesNothing) {
     auto list = TypeParam::create(1, 0);
     ASSERT_TRUE(list);
     EXPECT_FALSE(list->insert({0, 0}));
+    EXPECT_FALSE(list->erase({0, 0}));
     const Item batch[] = {{4, 40}, {0, 0}, {6, 60}};
     EXPECT_FALSE(list->insert(std::begin(batch), std::end(batch)));
     EXPECT_EQ(0u, list->size());
@@ -113,6 +138,9 @@ TYPED_TEST(ListTest, MoveLeavesSourceEmpty) {
     EXPECT_FALSE(list->insert(nullptr, nullptr));
     EXPECT_FALSE(list->find({7, 0}));
     EXPECT_TRUE(Contents(*list).empty());
+    EXPECT_TRUE(list->empty());
+    EXPECT_EQ(0u, list->erase_if([](const Item &) { return true; }));
+    list->clear();
 
     *list = std::move(moved);
     EXPECT_EQ((Pairs{{7, 70}}), Contents(*list));
@@ -146,6 +174,60 @@ TEST(ListDefaults, EqualityIsBytewiseAndRangeForSkipsHoles) {
     EXPECT_EQ(3u, it->key);
     EXPECT_EQ(3u, (it++)->key);
     EXPECT_EQ(4u, it->key);
+}
+
+// The walk that erases as it goes visits every element once, although the
+// compactions renumber the slots under it; elements change in place.
+TEST(ListDefaults, EraseAtAnIteratorGoesOnWithTheNextElement) {
+    auto list = slot_list::List<Item>::create(4, 2);
+    ASSERT_TRUE(list);
+    std::vector<uint32_t> all;
+    for (uint32_t key = 1; key <= 30; key++) {
+        ASSERT_TRUE(list->insert({key, key}));
+        all.push_back(key);
+    }
+    std::vector<uint32_t> seen;
+    for (auto it = list->begin(); it != list->end();) {
+        seen.push_back(it->key);
+        it = it->key % 3 == 0 ? list->erase(it) : std::next(it);
+    }
+    EXPECT_EQ(all, seen);
+    EXPECT_EQ(20u, list->size());
+    EXPECT_EQ(list->end(), list->erase(list->end()));
+
+    for (Item &item : *list) {
+        item.value += 100;
+    }
+    Item *found = list->find({4, 104});
+    ASSERT_NE(nullptr, found);
+    found->value = 7;
+    const slot_list::List<Item> &view = *list;
+    slot_list::List<Item>::const_iterator first = list->begin();
+    EXPECT_TRUE(first == view.begin());
+    EXPECT_EQ(101u, first->value);
+    EXPECT_EQ(found, view.find({4, 7}));
+}
+
+struct Sample {
+    uint32_t a, b;
+    double c;
+};
+
+} // namespace
+
+// No padding: its bytes may be compared, though a double has two zeros.
+template <>
+struct slot_list::BytewiseComparable<Sample> : std::true_type {};
+
+namespace {
+
+TEST(ListDefaults, ATypeWithFloatingMembersMayOptInToBytewiseEquality) {
+    static_assert(!std::has_unique_object_representations_v<Sample>);
+    auto list = slot_list::List<Sample>::create(2);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(list->insert({1, 2, 0.5}));
+    EXPECT_NE(nullptr, list->find({1, 2, 0.5}));
+    EXPECT_EQ(nullptr, list->find({1, 2, -0.5}));
 }
 
 // Each thread owns a disjoint key range and keeps the contents it expects for

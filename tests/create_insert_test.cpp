@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <numeric>
@@ -10,6 +11,14 @@
 
 #include "helpers.h"
 #include <slot_list/slot_list.h>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 using namespace testing_support;
 
@@ -166,7 +175,37 @@ TEST(ListInsertMany, GrowsByWholeOneByteSlots) {
     EXPECT_EQ(Header + 4, handle->BlockSize);
     EXPECT_EQ(0, std::memcmp(batch, SlotAt(handle, 0), 3));
     EXPECT_EQ(0, *SlotAt(handle, 3));
+    // A one-byte element from the header, which the growth rewrites.
+    const unsigned char first = *reinterpret_cast<unsigned char *>(&handle->BlockSize);
+    ASSERT_EQ(1, ListInsert(&handle, &handle->BlockSize));
+    EXPECT_EQ(first, *SlotAt(handle, 3));
     EXPECT_NE(0, ListDestroy(&handle));
+}
+
+// A copy of length bytes that ends where a page nobody may read begins, so
+// that reading past it faults. The pages stay for the whole run.
+const unsigned char *BeforeAnUnreadablePage(const unsigned char *bytes, size_t length) {
+#ifdef _WIN32
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const size_t page = system.dwPageSize;
+    static auto *pages = static_cast<unsigned char *>(
+        VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD was;
+    bool guarded = pages != nullptr && VirtualProtect(pages + page, page, PAGE_NOACCESS, &was);
+#else
+    const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    static void *mapped =
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    auto *pages = mapped == MAP_FAILED ? nullptr : static_cast<unsigned char *>(mapped);
+    bool guarded = pages != nullptr && mprotect(pages + page, page, PROT_NONE) == 0;
+#endif
+    if (!guarded) {
+        ADD_FAILURE() << "no unreadable page";
+        return nullptr;
+    }
+    std::memcpy(pages + page - length, bytes, length);
+    return pages + page - length;
 }
 
 // All or nothing: whatever refuses a batch leaves every byte of the list, and
@@ -201,6 +240,11 @@ TEST(ListInsertMany, LeavesTheListAsItWasOnAnyRefusal) {
              int result = ListInsertMany(handle, batch.data(), 3);
              (*handle)->GrowBy = 4;
              return result;
+         }},
+        // The sizes are tested first: not one element past the first is read.
+        {"2^32 - 1 elements",
+         [](ListHandle *handle, TestHeap &, std::vector<unsigned char> &batch) {
+             return ListInsertMany(handle, BeforeAnUnreadablePage(batch.data(), 16), UINT32_MAX);
          }},
         {"needed size past 32 bits",
          [](ListHandle *handle, TestHeap &, std::vector<unsigned char> &batch) {
@@ -302,13 +346,22 @@ TEST(ListInsert, CopiesFromItsOwnSlotsAcrossAMove) {
     ASSERT_EQ(1, ListInsertMany(&handle, SlotAt(handle, 0), 2)); // grows again
     ASSERT_NE(before, handle);
     EXPECT_EQ((std::vector<uint32_t>{5, 5, 5, 5}), SlotKeys(handle));
-    // The block's very first bytes, the callbacks in its header, count too.
-    const ListCompareProc compare = handle->Compare;
+    // The header's bytes too, as they were at the call, though the growth
+    // rewrites BlockSize: one element, then a batch reaching into the slots.
     InsertKeys(&handle, {6});
+    std::vector<unsigned char> bytes = Snapshot(handle);
     before = handle;
     ASSERT_EQ(1, ListInsert(&handle, handle)); // grows and moves once more
     ASSERT_NE(before, handle);
-    EXPECT_EQ(0, std::memcmp(&compare, SlotAt(handle, 5), sizeof compare));
+    EXPECT_EQ(0, std::memcmp(bytes.data(), SlotAt(handle, 5), 32));
+    bytes = Snapshot(handle);
+    ASSERT_EQ(1, ListInsertMany(&handle, &handle->BlockSize, 2)); // grows again
+    EXPECT_EQ(0, std::memcmp(bytes.data() + offsetof(ListBlock, BlockSize), SlotAt(handle, 6), 64));
+    // A batch from inside the slot area, longer than the header: none of it
+    // is the header's.
+    bytes = Snapshot(handle);
+    ASSERT_EQ(1, ListInsertMany(&handle, SlotAt(handle, 1), 3)); // grows again
+    EXPECT_EQ(0, std::memcmp(bytes.data() + sizeof(ListBlock) + 32, SlotAt(handle, 8), 96));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 

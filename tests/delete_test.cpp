@@ -187,4 +187,130 @@ TEST_F(Delete, CompactionPastTheLastSlotFails) {
     }
 }
 
+// The walk that deletes as it goes: every element is visited once, in order,
+// although three compactions renumber the positions under it.
+TEST_F(Delete, AtPositionLetsAWalkVisitEveryElementOnceAcrossCompactions) {
+    handle = MakeList(8, 16, 2);
+    Keys all;
+    for (uint32_t key = 1; key <= 30; key++) {
+        all.push_back(key);
+    }
+    InsertKeys(&handle, all);
+    CompareCalls = 0;
+    Keys visited, kept;
+    uint32_t deleted = 0;
+    uint32_t p = 1;
+    for (void *e; (e = ListNext(&handle, &p)) != nullptr;) {
+        visited.push_back(KeyOf(e));
+        if (KeyOf(e) % 3 == 0) {
+            ASSERT_EQ(1, ListDeleteAt(&handle, &p));
+            deleted++;
+        } else {
+            kept.push_back(KeyOf(e));
+            p++;
+        }
+    }
+    EXPECT_EQ(all, visited);
+    EXPECT_EQ(10u, deleted);
+    Visits.clear();
+    ListTraverse(&handle);
+    EXPECT_EQ(kept, VisitedKeys());
+    EXPECT_EQ(21u, handle->Count); // the tenth hole waits for the next compaction
+    EXPECT_EQ(20u, ListSize(&handle));
+    EXPECT_EQ(0, CompareCalls);
+}
+
+// Where the walk goes on after ListDeleteAt: the next slot, renumbered by a
+// compaction, which may also remove the next slot itself.
+TEST_F(Delete, AtPositionWritesWhereTheWalkGoesOn) {
+    struct Row {
+        const char *Name;
+        uint32_t Length, HoleLimit, Before; // keys 1 to Length; Before deleted first (0: none)
+        uint32_t Position, Written;
+        Keys After;
+    };
+    const Row rows[] = {
+        {"no compaction", 4, 5, 0, 2, 3, {1, 0, 3, 4}},
+        {"a hole below removed", 5, 1, 1, 3, 2, {2, 4, 5}},
+        {"the next slot a hole, removed", 5, 1, 3, 2, 2, {1, 4, 5}},
+        {"the last element", 3, 0, 0, 3, 3, {1, 2}},
+        {"the only element", 1, 0, 0, 1, 1, {}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.Name);
+        handle = MakeList(8, 16, row.HoleLimit);
+        for (uint32_t key = 1; key <= row.Length; key++) {
+            InsertKeys(&handle, {key});
+        }
+        if (row.Before != 0) {
+            handle->HoleLimit = 10;
+            ASSERT_EQ(1, DeleteKey(&handle, row.Before));
+            handle->HoleLimit = row.HoleLimit;
+        }
+        uint32_t position = row.Position;
+        EXPECT_EQ(1, ListDeleteAt(&handle, &position));
+        EXPECT_EQ(row.Written, position);
+        EXPECT_EQ(row.After, SlotKeys(handle));
+        EXPECT_TRUE(TailIsZero());
+        EXPECT_NE(0, ListDestroy(&handle));
+    }
+}
+
+// The predicate sees every live element once, in slot order, with the
+// positions it had before the call: the compaction waits for the walk's end.
+TEST_F(Delete, IfCallsTheMatchInSlotOrderThenCompactsOnce) {
+    handle = MakeList(8, 16, 1);
+    InsertKeys(&handle, {1, 2, 3, 4, 5, 6});
+    ASSERT_EQ(1, DeleteKey(&handle, 2));
+    CompareCalls = 0;
+    static std::vector<std::pair<uint32_t, uint32_t>> seen;
+    static int context;
+    seen.clear();
+    auto odd = [](const void *element, uint32_t position, void *given) {
+        EXPECT_EQ(&context, given);
+        seen.emplace_back(KeyOf(element), position);
+        return static_cast<int>(KeyOf(element) % 2);
+    };
+    EXPECT_EQ(3u, ListDeleteIf(&handle, odd, &context));
+    EXPECT_EQ((std::vector<std::pair<uint32_t, uint32_t>>{{1, 1}, {3, 3}, {4, 4}, {5, 5}, {6, 6}}),
+              seen);
+    EXPECT_EQ((Keys{4, 6}), SlotKeys(handle));
+    EXPECT_EQ(0u, handle->HoleCount);
+    EXPECT_EQ(nullptr, handle->FirstHole);
+    EXPECT_EQ(2u, ListSize(&handle));
+    EXPECT_EQ(0, CompareCalls);
+}
+
+int MatchAll(const void *, uint32_t, void *) {
+    ADD_FAILURE() << "match called";
+    return 1;
+}
+
+// Bad arguments and positions with no live element: 0, nothing changed, the
+// position unwritten and no callback made.
+TEST_F(Delete, AtPositionAndIfRefuseWithNothingChanged) {
+    handle = MakeList(4, 16, 1);
+    InsertKeys(&handle, {1, 2, 3});
+    ASSERT_EQ(1, DeleteKey(&handle, 2));
+    std::vector<unsigned char> before = Snapshot(handle);
+    CompareCalls = 0;
+    ListHandle none = nullptr;
+    for (uint32_t start : {0u, 2u, 4u, 5u, UINT32_MAX}) { // 2 is the hole
+        uint32_t position = start;
+        EXPECT_EQ(0, ListDeleteAt(&handle, &position)) << start;
+        EXPECT_EQ(start, position);
+        EXPECT_EQ(0, ListDeleteAt(nullptr, &position));
+        EXPECT_EQ(0, ListDeleteAt(&none, &position));
+        EXPECT_EQ(start, position);
+    }
+    EXPECT_EQ(0, ListDeleteAt(&handle, nullptr));
+    EXPECT_EQ(0u, ListDeleteIf(nullptr, MatchAll, nullptr));
+    EXPECT_EQ(0u, ListDeleteIf(&none, MatchAll, nullptr));
+    EXPECT_EQ(0u, ListDeleteIf(&handle, nullptr, nullptr));
+    EXPECT_EQ(0u, ListSize(nullptr));
+    EXPECT_EQ(0u, ListSize(&none));
+    EXPECT_EQ(before, Snapshot(handle));
+    EXPECT_EQ(0, CompareCalls);
+}
+
 } // namespace

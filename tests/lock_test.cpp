@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -93,8 +94,49 @@ TEST(Lock, HeldWhileTheComparatorAndTheVisitorRun) {
     ASSERT_EQ(1, DeleteKey(&handle, 2)); // compares slots 0 and 1
     NestIn = &handle;
     ListTraverse(&handle); // visits 1 (inside it 1, 3 and the end), 3, then the end
-    EXPECT_EQ(std::vector<bool>(8, true), HeldAtCalls);
+    EXPECT_EQ(0u, ListDeleteIf(
+                      &handle,
+                      [](const void *, uint32_t, void *) {
+                          HeldAtCalls.push_back(!LockIsFree(WatchedLock));
+                          return 0;
+                      },
+                      nullptr)); // matches 1 and 3
+    EXPECT_EQ(std::vector<bool>(10, true), HeldAtCalls);
     EXPECT_TRUE(LockIsFree(WatchedLock));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+// A deletion by position calls nothing back, so its hold on the lock shows
+// from outside only: while another thread holds the lock, it waits, and the
+// element stays.
+TEST(Lock, DeleteAtWaitsWhileAnotherThreadHoldsTheLock) {
+    ListHandle handle = MakeList(4, 16, 1);
+    InsertKeys(&handle, {1, 2});
+    ListLock *lock = handle->Lock;
+    std::atomic<int> stage{0};
+    std::thread holder([lock, &stage] {
+        slot_list::internal::PlatLockEnter(lock);
+        stage = 1;
+        while (stage != 2) {
+            std::this_thread::yield();
+        }
+        slot_list::internal::PlatLockLeave(lock);
+    });
+    while (stage != 1) {
+        std::this_thread::yield();
+    }
+    std::thread deleter([&handle] {
+        uint32_t position = 1;
+        EXPECT_EQ(1, ListDeleteAt(&handle, &position));
+    });
+    // The pause lets the deletion start waiting while the lock is held.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ((Keys{1, 2}), SlotKeys(handle));
+    stage = 2;
+    holder.join();
+    deleter.join();
+    EXPECT_EQ((Keys{0, 2}), SlotKeys(handle));
+    EXPECT_TRUE(LockIsFree(lock));
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
@@ -160,6 +202,11 @@ const FailurePath Paths[] = {
          return ListInsertMany(handle, element.data(), 1);
      }},
     {"DeleteNoMatch", [](ListHandle *handle, TestHeap &) { return DeleteKey(handle, 7); }},
+    {"DeleteAtPastCount",
+     [](ListHandle *handle, TestHeap &) {
+         uint32_t position = 4;
+         return ListDeleteAt(handle, &position);
+     }},
     {"DeleteCompactionFails",
      [](ListHandle *handle, TestHeap &) {
          // More holes counted than there are: the compaction runs off the end.

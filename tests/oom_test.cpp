@@ -61,7 +61,17 @@ void CheckEq(const Expected &expected, const Actual &actual, const std::string &
     EXPECT_EQ(expected, actual) << what;
 }
 
-enum class Op { Create, Insert, InsertOwnSlot, Delete, Traverse, Find, Destroy };
+enum class Op {
+    Create,
+    Insert,
+    InsertOwnSlot,
+    Delete,
+    DeleteAt,
+    DeleteIf,
+    Traverse,
+    Find,
+    Destroy
+};
 
 struct Case {
     const char *Name;
@@ -71,7 +81,7 @@ struct Case {
     uint32_t GrowBy, ElementSize, HoleLimit;
     Keys Inserted, Deleted;
     bool MoveOnGrowth;
-    uint32_t Key;       // inserted, deleted or looked for
+    uint32_t Key;       // inserted, deleted (DeleteAt: its position) or looked for
     Keys After;         // slot keys once the operation has succeeded
     uint64_t HeapCalls; // heap calls of a run with no failure
     // The C heap's calls in such a run, beneath the library's heap: a growth
@@ -130,6 +140,17 @@ class OomSweep : public ::testing::TestWithParam<std::tuple<Case, bool, Layer>> 
             return ListInsert(handle, ListFind(handle, element.data()));
         case Op::Delete:
             return ListDelete(handle, element.data());
+        case Op::DeleteAt: {
+            uint32_t position = C().Key;
+            return ListDeleteAt(handle, &position);
+        }
+        case Op::DeleteIf:
+            return static_cast<int>(ListDeleteIf(
+                handle,
+                [](const void *slot, uint32_t, void *key) {
+                    return static_cast<int>(KeyOf(slot) == KeyOf(key));
+                },
+                element.data()));
         case Op::Traverse:
             Visits.clear();
             ListTraverse(handle);
@@ -390,6 +411,30 @@ const Case Cases[] = {
      false,
      1,
      Concat(Range(2, 299), Range(301, 699)),
+     0,
+     0},
+    {"delete at, compacting",
+     Op::DeleteAt,
+     4,
+     16,
+     2,
+     {1, 2, 3, 4, 5},
+     {2, 4},
+     false,
+     1,
+     {3, 5},
+     0,
+     0},
+    {"delete if, compacting",
+     Op::DeleteIf,
+     4,
+     16,
+     2,
+     {1, 2, 3, 4, 5},
+     {2, 4},
+     false,
+     1,
+     {3, 5},
      0,
      0},
     {"traverse", Op::Traverse, 2, 16, 3, {1, 2, 3}, {2}, false, 0, {1, 0, 3}, 0, 0},

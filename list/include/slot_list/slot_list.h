@@ -30,7 +30,7 @@
 
 /* The library's version; the build checks that it matches the CMake project's. */
 #define SLOT_LIST_VERSION_MAJOR 0
-#define SLOT_LIST_VERSION_MINOR 1
+#define SLOT_LIST_VERSION_MINOR 2
 #define SLOT_LIST_VERSION_PATCH 0
 
 #ifdef __cplusplus
@@ -44,6 +44,10 @@ typedef int32_t (*ListCompareProc)(const void *first, const void *second);
 /* Called for each live element with its address, its 1-based position and
  * isEnd 0, and once at the end of a traversal with NULL, 0 and 1. */
 typedef void (*ListVisitProc)(const void *element, uint32_t position, int isEnd);
+
+/* Called by ListDeleteIf for each live element with its address, its 1-based
+ * position and the caller's context; returns non-zero to delete it. */
+typedef int (*ListMatchProc)(const void *element, uint32_t position, void *context);
 
 /* The list's recursive lock. It lives outside the block so that it stays valid
  * and held while a growth moves the block. */
@@ -71,7 +75,13 @@ typedef ListBlock *ListHandle;
  * Returns 1 on success. Returns 0, having allocated nothing and left
  * *handleOut unwritten, when handleOut, compare or visit is NULL, when growBy
  * or elementSize is 0, when the block size does not fit in 32 bits, or when
- * the block or the lock cannot be had. holeLimit may be 0.
+ * the block cannot be had. holeLimit may be 0.
+ *
+ * The block is had first. When the lock then cannot be had, the result is 0
+ * and *handleOut unwritten too, and the block (with the lock's storage, if the
+ * lock could not be made in it) is handed back to the heap; a block the heap
+ * refuses to take back stays allocated, the heap's to keep, and no list uses
+ * it again.
  */
 SLOT_LIST_API int ListCreate(ListHandle *handleOut, ListCompareProc compare, ListVisitProc visit,
                              uint32_t growBy, uint32_t elementSize, uint32_t holeLimit);
@@ -80,7 +90,9 @@ SLOT_LIST_API int ListCreate(ListHandle *handleOut, ListCompareProc compare, Lis
  * Appends a copy of the ElementSize bytes at element after the last used slot,
  * growing the block by GrowBy slots first when the insert would fill its last
  * slot; a growth may move the block, and the new address is stored in *handle.
- * Holes are never reused. element may point into the list's own block.
+ * Holes are never reused. element may point anywhere into the list's own
+ * block, header included: the slot receives the bytes it held at the call,
+ * although the growth moves them or rewrites the header.
  *
  * Returns 1 on success. Returns 0, with the list and *handle exactly as they
  * were, when handle, *handle or element is NULL, when the element's bytes are
@@ -94,7 +106,7 @@ SLOT_LIST_API int ListInsert(ListHandle *handle, const void *element);
  * after another at elements, in order, as count calls of ListInsert would,
  * but all or nothing: at most one growth, to the smallest multiple of GrowBy
  * slots that keeps the last slot empty, and one lock. elements may point into
- * the list's own block.
+ * the list's own block, header included, as ListInsert's element may.
  *
  * Returns 1 on success (count 0 inserts nothing). Returns 0, with the list
  * and *handle exactly as they were, when handle, *handle or elements is NULL,
@@ -154,6 +166,54 @@ SLOT_LIST_API void *ListNext(ListHandle *handle, uint32_t *position);
  * holes still counted stay so.
  */
 SLOT_LIST_API int ListDelete(ListHandle *handle, const void *key);
+
+/*
+ * Clears the live element at *position (positions count from 1, holes using
+ * them up), leaving a hole in place, as ListDelete clears a match: when the
+ * holes then exceed HoleLimit, squeezes them out in one compaction pass. Runs
+ * under the list's lock and calls no comparator. Unless a compaction is due
+ * its cost does not grow with the position or the list's length (amortised
+ * over the deletions since the last compaction).
+ *
+ * On success writes into *position the position at which a walk goes on: the
+ * slot that followed the deleted one, renumbered when a compaction ran (or the
+ * first slot after it that stayed, when the compaction removed that one); it
+ * may be past Count. So this loop visits every live element exactly once:
+ *
+ *     uint32_t p = 1;
+ *     for (void *e; (e = ListNext(&list, &p)) != NULL;)
+ *         if (drop(e)) ListDeleteAt(&list, &p); else p++;
+ *
+ * Returns 1 when the element was deleted. Returns 0, with the list unchanged
+ * and *position unwritten, when handle, *handle or position is NULL, or when
+ * *position is 0, past Count or a hole. A compaction that fails, as
+ * ListDelete's can, makes the result 0 too: the deletion stands and *position
+ * is written all the same.
+ */
+SLOT_LIST_API int ListDeleteAt(ListHandle *handle, uint32_t *position);
+
+/*
+ * Walks the live elements once in slot order, calling match with each one's
+ * address, its position (as it was before this call: nothing moves during the
+ * walk) and context, and clears each element for which match returns
+ * non-zero, leaving a hole in place. Once the walk is done, compacts once if
+ * the holes then exceed HoleLimit. Runs under the list's lock and calls no
+ * comparator; match may traverse or search the list but must not insert into
+ * it or delete from it.
+ *
+ * Returns how many elements it deleted. Returns 0, without calling match and
+ * with the list unchanged, when handle, *handle or match is NULL. A compaction
+ * that fails, as ListDelete's can, leaves the deletions standing and the count
+ * is still theirs.
+ */
+SLOT_LIST_API uint32_t ListDeleteIf(ListHandle *handle, ListMatchProc match, void *context);
+
+/*
+ * Returns the number of live elements (Count less the holes), or 0 when handle
+ * or *handle is NULL. Takes no lock: safe only while no other thread changes
+ * the list.
+ */
+SLOT_LIST_API uint32_t ListSize(ListHandle *handle);
 
 /*
  * Releases the list: its block and its lock. Takes no lock; no other operation

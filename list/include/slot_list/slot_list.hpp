@@ -7,7 +7,10 @@
 // std::optional, and every other failure is a result.
 //
 // An element whose bytes are all zero cannot be told from a hole, so insert
-// refuses it: give T a field that is never zero in a live element.
+// refuses it: give T a field that is never zero in a live element. Elements
+// may be changed in place through find and the iterators, but never to all
+// zero bytes: the list takes every slot below its first hole to be live
+// without looking, so such an element would be neither an element nor a hole.
 #ifndef SLOT_LIST_HPP
 #define SLOT_LIST_HPP
 
@@ -24,14 +27,27 @@
 
 namespace slot_list {
 
+// Whether BytewiseEqual may compare the bytes of a T: by default when every
+// value of T has exactly one representation, which rules out padding bytes.
+// A type without padding but with floating members fails that test (0.0 and
+// -0.0 are one value in two representations); specialise this as
+// std::true_type to let such a type use the default all the same, with
+// equality of bytes: 0.0 and -0.0 then differ, and a NaN equals its copy.
+//
+//     template <> struct slot_list::BytewiseComparable<Point> : std::true_type {};
+template <typename T>
+struct BytewiseComparable : std::bool_constant<std::has_unique_object_representations_v<T>> {};
+
 // The default equality: two elements are equal when all their bytes are. That
 // is equality by value only for a type without padding bytes, whose contents
 // no assignment sets; for any other type, pass an Equal of your own.
 template <typename T>
 struct BytewiseEqual {
-    static_assert(std::has_unique_object_representations_v<T>,
+    static_assert(BytewiseComparable<T>::value,
                   "T has padding bytes or several representations of one value, so comparing "
-                  "its bytes is not comparing values: pass an Equal to List or SharedList");
+                  "its bytes is not comparing values: pass an Equal to List or SharedList, or, "
+                  "for a type without padding (floating members), specialise "
+                  "slot_list::BytewiseComparable<T> as std::true_type");
     bool operator()(const T &first, const T &second) const noexcept {
         return std::memcmp(&first, &second, sizeof(T)) == 0;
     }
@@ -51,54 +67,66 @@ class List {
                   "Equal must be a default-constructible bool(const T &, const T &)");
 
   public:
-    // Walks the live elements in slot order, skipping holes. Any insert or
-    // erase invalidates every iterator and element reference.
-    class const_iterator {
+    // Walks the live elements in slot order, skipping holes: Value is T for
+    // iterator and const T for const_iterator, to which an iterator converts.
+    // An insert, or an erase that compacts, invalidates every iterator and
+    // element reference.
+    template <typename Value>
+    class Iterator {
       public:
         using iterator_category = std::forward_iterator_tag;
         using value_type = T;
         using difference_type = std::ptrdiff_t;
-        using pointer = const T *;
-        using reference = const T &;
+        using pointer = Value *;
+        using reference = Value &;
 
-        const_iterator() = default;
+        Iterator() = default;
+        template <typename Other,
+                  typename = std::enable_if_t<std::is_same_v<Other, T> && std::is_const_v<Value>>>
+        Iterator(const Iterator<Other> &other) noexcept
+            : handle_(other.handle_), position_(other.position_), element_(other.element_) {}
 
         reference operator*() const { return *element_; }
         pointer operator->() const { return element_; }
-        const_iterator &operator++() {
+        Iterator &operator++() {
             position_++;
             Settle();
             return *this;
         }
-        const_iterator operator++(int) {
-            const_iterator before = *this;
+        Iterator operator++(int) {
+            Iterator before = *this;
             ++*this;
             return before;
         }
-        friend bool operator==(const const_iterator &a, const const_iterator &b) {
+        friend bool operator==(const Iterator &a, const Iterator &b) {
             return a.element_ == b.element_;
         }
-        friend bool operator!=(const const_iterator &a, const const_iterator &b) {
-            return !(a == b);
-        }
+        friend bool operator!=(const Iterator &a, const Iterator &b) { return !(a == b); }
 
       private:
         friend class List;
-        explicit const_iterator(const ListHandle *handle) : handle_(handle), position_(1) {
+        template <typename>
+        friend class Iterator;
+        // The tag keeps a brace-enclosed key such as {0, 0} from reading as
+        // a handle and a position.
+        struct At {};
+        Iterator(At, const ListHandle *handle, uint32_t position)
+            : handle_(handle), position_(position) {
             Settle();
         }
         // Moves to the first live element at position_ or after it, or to the end.
         void Settle() {
             // ListNext neither writes the handle nor changes the block.
             element_ =
-                static_cast<const T *>(ListNext(const_cast<ListHandle *>(handle_), &position_));
+                static_cast<Value *>(ListNext(const_cast<ListHandle *>(handle_), &position_));
         }
 
         const ListHandle *handle_ = nullptr;
         uint32_t position_ = 0;
-        const T *element_ = nullptr;
+        Value *element_ = nullptr;
     };
-    using iterator = const_iterator;
+    using iterator = Iterator<T>;
+    using const_iterator = Iterator<const T>;
     using value_type = T;
 
     // Creates an empty list with room for growBy elements; it grows by growBy
@@ -152,8 +180,41 @@ class List {
     // element is equal to key.
     bool erase(const T &key) noexcept { return ListDelete(&handle_, &key) != 0; }
 
+    // Turns the element at pos into a hole, as erase(key) does, without
+    // comparing anything, and returns the iterator to the element after it
+    // (end() when there is none), so that a loop can erase as it walks:
+    //
+    //     for (auto it = list.begin(); it != list.end();)
+    //         it = drop(*it) ? list.erase(it) : std::next(it);
+    //
+    // Erasing end() does nothing and returns end().
+    iterator erase(const_iterator pos) noexcept {
+        if (pos.element_ == nullptr) {
+            return end();
+        }
+        uint32_t position = pos.position_;
+        ListDeleteAt(&handle_, &position);
+        return iterator(typename iterator::At{}, &handle_, position);
+    }
+
+    // Turns every element for which pred(const T &) is true into a hole, in
+    // one walk in slot order, then compacts at most once. Returns how many it
+    // erased. pred must not call this list, and must not throw: it runs
+    // inside the C walk, which a throw cannot pass, so one ends the program.
+    template <typename Predicate>
+    std::size_t erase_if(Predicate pred) noexcept {
+        return ListDeleteIf(&handle_, &Match<Predicate>, &pred);
+    }
+
+    // Erases every element.
+    void clear() noexcept {
+        ListDeleteIf(
+            &handle_, [](const void *, uint32_t, void *) noexcept { return 1; }, nullptr);
+    }
+
     // The last element equal to key, or nullptr when there is none. The
-    // pointer is valid until the next insert or erase.
+    // pointer is valid until the next insert or compaction.
+    T *find(const T &key) noexcept { return static_cast<T *>(ListFind(&handle_, &key)); }
     const T *find(const T &key) const noexcept {
         // ListFind neither writes the handle nor changes the block.
         return static_cast<const T *>(ListFind(const_cast<ListHandle *>(&handle_), &key));
@@ -161,8 +222,10 @@ class List {
 
     // Live elements.
     std::size_t size() const noexcept {
-        return handle_ == nullptr ? 0 : handle_->Count - handle_->HoleCount;
+        // ListSize neither writes the handle nor changes the block.
+        return ListSize(const_cast<ListHandle *>(&handle_));
     }
+    bool empty() const noexcept { return size() == 0; }
     // Holes left by erase since the last compaction.
     std::size_t holes() const noexcept { return handle_ == nullptr ? 0 : handle_->HoleCount; }
     // Slots in the block, used or not; the last one is never filled.
@@ -170,7 +233,11 @@ class List {
         return handle_ == nullptr ? 0 : (handle_->BlockSize - sizeof(ListBlock)) / sizeof(T);
     }
 
-    const_iterator begin() const noexcept { return const_iterator(&handle_); }
+    iterator begin() noexcept { return iterator(typename iterator::At{}, &handle_, 1); }
+    iterator end() noexcept { return iterator(); }
+    const_iterator begin() const noexcept {
+        return const_iterator(typename const_iterator::At{}, &handle_, 1);
+    }
     const_iterator end() const noexcept { return const_iterator(); }
 
     // Calls visit(element) for every live element in slot order. visit must
@@ -199,6 +266,10 @@ class List {
     }
     // Iteration walks the block itself; the C list only insists on a visitor.
     static void Visit(const void *, uint32_t, int) noexcept {}
+    template <typename Predicate>
+    static int Match(const void *element, uint32_t, void *predicate) noexcept {
+        return (*static_cast<Predicate *>(predicate))(*static_cast<const T *>(element)) ? 1 : 0;
+    }
 
     ListHandle handle_ = nullptr;
 };
@@ -209,7 +280,8 @@ class List {
 //
 // Differences from List: find returns a copy, since a slot address would not
 // outlive the lock, and iteration is for_each, whose callback runs under the
-// lock and must not call this list (the mutex is not recursive).
+// lock and must not call this list (the mutex is not recursive); with no
+// iterators there is no erase(iterator), and erase_if erases while it walks.
 template <typename T, typename Equal = BytewiseEqual<T>>
 class SharedList {
   public:
@@ -252,6 +324,17 @@ class SharedList {
         std::lock_guard<std::mutex> lock(mutex_);
         return list_.erase(key);
     }
+    // As List::erase_if, holding the lock throughout: pred must not call this
+    // list (the mutex is not recursive).
+    template <typename Predicate>
+    std::size_t erase_if(Predicate pred) noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.erase_if(std::move(pred));
+    }
+    void clear() noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        list_.clear();
+    }
     // A copy of the last element equal to key, or std::nullopt.
     std::optional<T> find(const T &key) const noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -261,6 +344,10 @@ class SharedList {
     std::size_t size() const noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
         return list_.size();
+    }
+    bool empty() const noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.empty();
     }
     std::size_t holes() const noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -289,6 +376,17 @@ class SharedList {
     mutable std::mutex mutex_;
     List<T, Equal> list_;
 };
+
+// Erases from list every element for which pred is true, as std::erase_if
+// does for the standard containers: list.erase_if(pred).
+template <typename T, typename Equal, typename Predicate>
+std::size_t erase_if(List<T, Equal> &list, Predicate pred) noexcept {
+    return list.erase_if(std::move(pred));
+}
+template <typename T, typename Equal, typename Predicate>
+std::size_t erase_if(SharedList<T, Equal> &list, Predicate pred) noexcept {
+    return list.erase_if(std::move(pred));
+}
 
 } // namespace slot_list
 
