@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 
 cmake --preset default
-cmake --build --preset default --target slot_list_bench slot_list_turns slot_list_insert_cost
+cmake --build --preset default --target slot_list_bench slot_list_turns slot_list_insert_cost \
+  slot_list_delete_cost
 bench=build/default/bench/slot_list_bench
 
 # Every peer must be in the build CI makes, with every kind of append.
@@ -41,6 +42,10 @@ if not runs or silent:
     sys.exit("bench: no faults counted by %s" % (", ".join(silent) or "any benchmark"))
 EOF
 build/default/bench/slot_list_turns
+# One deletion by position and one by key, which the driver checks itself.
+for how in at key; do
+  build/default/bench/slot_list_delete_cost "$how" last 2000 >/dev/null
+done
 
 # Instructions per append, current tree only (the baseline's build is left
 # to bench/report).
