@@ -4,7 +4,7 @@
 # AddressSanitizer and UBSan, where a leak or an out-of-bounds read kills a
 # mutant the default run cannot see. Writes docs/mutation-figures.md from the
 # two reports and the survivors' classification (tests/mutation-survivors.json).
-# Not part of .ci/run: about 45 minutes on two cores. Needs the mutation tool,
+# Not part of .ci/run: about an hour on two cores. Needs the mutation tool,
 # MUTATE (default ../shared/tools/mutate.py).
 #
 # The files are shared out among MUTATION_JOBS runs of the tool (default 2,
