@@ -27,6 +27,8 @@ fi
 
 # Every file with its number of mutants, from the tool's own list, shared out
 # greedily, largest first, so that the runs take about as long as each other.
+# A header's mutant rebuilds every test that includes it, about three times
+# as long as a source file's.
 listing=$(python3 "$tool" ${files[@]+--files "${files[@]}"} --list)
 mapfile -t groups < <(python3 -c '
 import collections, sys
@@ -35,9 +37,11 @@ counts = collections.Counter(line.split()[1].rsplit(":", 2)[0]
                              for line in sys.stdin
                              if len(line.split()) > 2 and ":" in line.split()[1])
 groups = [[0, []] for _ in range(jobs)]
-for name, count in counts.most_common():
+weights = {name: count * (3 if name.endswith((".h", ".hpp")) else 1)
+           for name, count in counts.items()}
+for name in sorted(weights, key=weights.get, reverse=True):
     group = min(groups, key=lambda g: g[0])
-    group[0] += count
+    group[0] += weights[name]
     group[1].append(name)
 for _, names in groups:
     print(" ".join(names))
