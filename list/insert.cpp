@@ -22,6 +22,29 @@ bool OffsetInBlock(const ListBlock *block, const void *element, uintptr_t *offse
     return true;
 }
 
+// How far past the slot an insert fills it fetches lines for the clearing of
+// the next growth: about one step of GrowBy slots, so that the lines arrive
+// shortly before that growth clears them; at least a few pages when the steps
+// are small, and no more than the first level of cache holds in lines fetched
+// ahead.
+uintptr_t PrefetchAhead(const ListBlock *block) {
+    constexpr uint64_t Least = 4096;
+    constexpr uint64_t Most = 16384;
+    uint64_t step = uint64_t{block->GrowBy} * block->ElementSize;
+    return static_cast<uintptr_t>(std::min(std::max(step, Least), Most));
+}
+
+// Fetches the lines size bytes long from ahead bytes past slot, one per
+// cache line: the slots an insert fills follow one another, so the lines of
+// the run ahead are all asked for once each.
+void PrefetchRun(const unsigned char *slot, uintptr_t ahead, uint32_t size) {
+    constexpr uint32_t Line = 64;
+    uintptr_t first = reinterpret_cast<uintptr_t>(slot) + ahead;
+    for (uint32_t i = 0; i < size; i += Line) {
+        PlatPrefetchForWrite(first + i);
+    }
+}
+
 // Grows the block to newSize bytes, keeping the handle and FirstHole pointing
 // at the same slots, then copies the length bytes at source into the slots
 // from Count up as they were at the call: a source in the block is read where
@@ -63,27 +86,41 @@ int GrowAndCopy(ListHandle *handle, const void *source, size_t length, uint32_t 
     return 1;
 }
 
+// The growth half of InsertLocked: the block has no room left for element.
+int GrowAndInsert(ListHandle *handle, const void *element) {
+    ListBlock *block = *handle;
+    const uint32_t size = block->ElementSize;
+    uint32_t needed;
+    uint32_t newSize;
+    if (!SizeCalc(uint64_t{block->Count} + 1, size, HeaderSize, &needed) ||
+        !SizeCalc(block->GrowBy, size, block->BlockSize, &newSize) ||
+        !GrowAndCopy(handle, element, size, newSize)) {
+        return 0;
+    }
+    (*handle)->Count++;
+    return 1;
+}
+
 // The body of ListInsert, run under the lock.
 int InsertLocked(ListHandle *handle, const void *element) {
     ListBlock *block = *handle;
     const uint32_t size = block->ElementSize;
-    uint32_t needed;
-    if (BytesAreZero(static_cast<const unsigned char *>(element), size) ||
-        !SizeCalc(uint64_t{block->Count} + 1, size, HeaderSize, &needed)) {
+    if (BytesAreZero(static_cast<const unsigned char *>(element), size)) {
         return 0;
     }
     // The last slot is never filled: one all-zero slot always follows the used
-    // range, so an unterminated string in the top slot still ends inside the block.
-    if (needed >= block->BlockSize) {
-        uint32_t newSize;
-        if (!SizeCalc(block->GrowBy, size, block->BlockSize, &newSize) ||
-            !GrowAndCopy(handle, element, size, newSize)) {
-            return 0;
-        }
-        (*handle)->Count++;
-        return 1;
+    // range, so an unterminated string in the top slot still ends inside the
+    // block. At 64 bits the sum cannot wrap, and one past 32 bits is never
+    // below BlockSize: the growth path refuses it.
+    if ((uint64_t{block->Count} + 1) * size + HeaderSize >= block->BlockSize) {
+        return GrowAndInsert(handle, element);
     }
-    PlatMove(SlotAt(block, block->Count), element, size);
+    unsigned char *slot = SlotAt(block, block->Count);
+    // The next growth clears the slots about a step ahead; fetching their
+    // lines now, while the caller still works, keeps that clearing from
+    // stalling on memory the block has not touched for a while.
+    PrefetchRun(slot, PrefetchAhead(block), size);
+    PlatMove(slot, element, size);
     block->Count++;
     return 1;
 }
