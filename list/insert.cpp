@@ -34,13 +34,16 @@ uintptr_t PrefetchAhead(const ListBlock *block) {
     return static_cast<uintptr_t>(std::min(std::max(step, Least), Most));
 }
 
-// Fetches the lines size bytes long from ahead bytes past slot, one per
-// cache line: the slots an insert fills follow one another, so the lines of
-// the run ahead are all asked for once each.
-void PrefetchRun(const unsigned char *slot, uintptr_t ahead, uint32_t size) {
+// Fetches the lines of the length bytes that lie ahead bytes past the slot
+// at slot, one per cache line, where length is what the insert just filled
+// from there (no more than PrefetchAhead's most): inserts fill slot after
+// slot, so the runs ahead follow one another and every line is asked for.
+void PrefetchRun(const ListBlock *block, const unsigned char *slot, size_t length) {
     constexpr uint32_t Line = 64;
+    uintptr_t ahead = PrefetchAhead(block);
     uintptr_t first = reinterpret_cast<uintptr_t>(slot) + ahead;
-    for (uint32_t i = 0; i < size; i += Line) {
+    size_t end = std::min<size_t>(length, ahead);
+    for (size_t i = 0; i < end; i += Line) {
         PlatPrefetchForWrite(first + i);
     }
 }
@@ -119,7 +122,7 @@ int InsertLocked(ListHandle *handle, const void *element) {
     // The next growth clears the slots about a step ahead; fetching their
     // lines now, while the caller still works, keeps that clearing from
     // stalling on memory the block has not touched for a while.
-    PrefetchRun(slot, PrefetchAhead(block), size);
+    PrefetchRun(block, slot, size);
     PlatMove(slot, element, size);
     block->Count++;
     return 1;
@@ -159,6 +162,7 @@ int InsertManyLocked(ListHandle *handle, const void *elements, uint32_t count) {
         }
         block = *handle;
     }
+    PrefetchRun(block, SlotAt(block, block->Count), length);
     block->Count += count;
     return 1;
 }
