@@ -23,7 +23,7 @@ check_plugin() {
   local plugin=$1 exported inside
   exported=$(nm -D --defined-only "$plugin" | awk 'NF == 3 {print $3}')
   inside=$(nm --defined-only "$plugin" | awk 'NF == 3 {print $3}')
-  echo "$plugin exports: $exported"
+  echo "$plugin exports: $(tr "\n" " " <<<"$exported")"
   if [ "$exported" != TallyPluginDistinct ]; then
     echo "$plugin should export TallyPluginDistinct alone, and exports:" >&2
     echo "$exported" >&2
