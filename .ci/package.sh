@@ -100,6 +100,7 @@ for kind in static shared; do
     bash .ci/symbols.sh "$libdir/libslot_list.so"
   else
     bash .ci/symbols.sh "$libdir/libslot_list.a"
+    static_archive=$libdir/libslot_list.a
   fi
 
   PKG_CONFIG_PATH=$(dirname "$pcfile") cc -std=c99 -pedantic -Wall -Wextra -Werror \
@@ -154,6 +155,16 @@ if [ "$output" != $'2: pear\napple is gone' ]; then
   exit 1
 fi
 echo "examples/example.c against the vendored library: ok"
+# The same sources as CMake's static library, so that the lines and the
+# table above them keep up with cmake/library.cmake.
+from_cmake=$(ar t "$static_archive" | sed 's/\.cpp\.o$//' | sort)
+from_lines=$(ar t "$vendored/libslot_list.a" | sed 's/\.o$//' | sort)
+if [ "$from_cmake" != "$from_lines" ]; then
+  echo "the vendored lines build other sources than CMake does:" >&2
+  diff <(echo "$from_cmake") <(echo "$from_lines") >&2 || true
+  exit 1
+fi
+echo "sources, the same as CMake's: $(tr '\n' ' ' <<<"$from_lines")"
 # Built so, the library suits a shared object as CMake's static one does.
 cc -std=c99 -shared -fPIC -I"$root/list/include" -I"$root/tests/consumer/tally" \
   tests/consumer/tally/plugin.c "$vendored/libslot_list.a" -pthread -o "$vendored/libtally_plugin.so"
