@@ -4,11 +4,73 @@
 # program through find_package; the source tree consumed with
 # add_subdirectory. Each library defines no global symbol outside its public
 # List* functions (and, when static, the namespace slot_list::internal).
+# Tally (tests/consumer/tally), a library of a user's with a plugin that links
+# the static library, is built against the installed package, through
+# FetchContent and through add_subdirectory, installs its own exported
+# targets, and is found by tests/consumer/tally-user; the plugin exports its
+# own function alone. Last, the library is built without CMake by the lines
+# docs/building.md shows, for Linux and (linked with MinGW-w64) for Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+# A shared object of a user's that links the static library: it must export
+# its one function alone, though the library's code is inside it.
+check_plugin() {
+  local plugin=$1 exported inside
+  exported=$(nm -D --defined-only "$plugin" | awk 'NF == 3 {print $3}')
+  inside=$(nm --defined-only "$plugin" | awk 'NF == 3 {print $3}')
+  echo "$plugin exports: $(tr "\n" " " <<<"$exported")"
+  if [ "$exported" != TallyPluginDistinct ]; then
+    echo "$plugin should export TallyPluginDistinct alone, and exports:" >&2
+    echo "$exported" >&2
+    return 1
+  fi
+  if ! grep -x ListCreate >/dev/null <<<"$inside"; then
+    echo "$plugin holds no ListCreate: it did not link the library" >&2
+    return 1
+  fi
+}
+
+# Tally built with slot list through $1 (package, fetchcontent or
+# subdirectory; $2 is the installed package's prefix for the first), installed
+# into a prefix of its own and used from there by tests/consumer/tally-user.
+tally() {
+  local way=$1 package_prefix=${2:-}
+  local build=$work/tally-$way prefix=$work/tally-$way-prefix from search found
+  echo "== Tally, with slot list through $way"
+  if [ "$way" = package ]; then
+    from=(-DCMAKE_PREFIX_PATH="$package_prefix")
+  else
+    from=(-DSLOT_LIST_SOURCE_DIR="$root")
+  fi
+  cmake -S tests/consumer/tally -B "$build" -G Ninja -DTALLY_SLOT_LIST="$way" "${from[@]}"
+  cmake --build "$build" -j2
+  cmake --install "$build" --prefix "$prefix"
+  check_plugin "$(find "$prefix" -name libtally_plugin.so)"
+  search=$prefix
+  if [ "$way" = package ]; then
+    search="$prefix;$package_prefix"
+  else
+    # The library's install rules ran with Tally's, its license in a folder
+    # of its own beside Tally's.
+    cmp LICENSE "$prefix/share/doc/SlotList/LICENSE"
+    test -f "$prefix/share/doc/Tally/NOTICE"
+    package_prefix=$prefix
+  fi
+  cmake -S tests/consumer/tally-user -B "$build-user" -G Ninja -DCMAKE_PREFIX_PATH="$search"
+  found=$(sed -n 's/^SlotList_DIR:PATH=//p' "$build-user/CMakeCache.txt")
+  echo "tally-user found slot list in $found"
+  case $found in
+    "$package_prefix"/*) ;;
+    *) echo "tally-user should find slot list under $package_prefix" >&2; exit 1 ;;
+  esac
+  cmake --build "$build-user"
+  LD_LIBRARY_PATH=$(dirname "$(find "$prefix" -name libtally_plugin.so)") "$build-user/tally_user"
+}
 
 for kind in static shared; do
   echo "== $kind library"
@@ -38,6 +100,7 @@ for kind in static shared; do
     bash .ci/symbols.sh "$libdir/libslot_list.so"
   else
     bash .ci/symbols.sh "$libdir/libslot_list.a"
+    static_archive=$libdir/libslot_list.a
   fi
 
   PKG_CONFIG_PATH=$(dirname "$pcfile") cc -std=c99 -pedantic -Wall -Wextra -Werror \
@@ -49,6 +112,10 @@ for kind in static shared; do
   cmake -S tests/consumer/cpp -B "$work/cpp-$kind" -G Ninja -DCMAKE_PREFIX_PATH="$prefix"
   cmake --build "$work/cpp-$kind"
   "$work/cpp-$kind/consumer"
+
+  if [ "$kind" = static ]; then
+    tally package "$prefix"
+  fi
 done
 
 echo "== add_subdirectory"
@@ -62,3 +129,60 @@ if grep -qE 'slot_list_(tests|demo|example)' <<<"$targets"; then
 fi
 cmake --build "$work/subdir"
 "$work/subdir/consumer"
+
+tally fetchcontent
+tally subdirectory
+
+echo "== vendored build, the lines docs/building.md shows"
+# The sh block after the marker in docs/building.md, run as it is there.
+commands=$(awk '/<!-- vendored build: .ci\/package.sh runs the next block -->/ {marked = 1; next}
+  marked && /^```sh$/ {inside = 1; next}
+  inside && /^```$/ {exit}
+  inside {print}' docs/building.md)
+if [ -z "$commands" ]; then
+  echo "docs/building.md has no marked block of vendored build lines" >&2
+  exit 1
+fi
+echo "$commands"
+vendored=$work/vendored
+mkdir "$vendored"
+cp examples/example.c "$vendored/app.c"
+(cd "$vendored" && SLOT_LIST=$root bash -euo pipefail -c "$commands")
+output=$("$vendored/app")
+if [ "$output" != $'2: pear\napple is gone' ]; then
+  echo "the vendored build's examples/example.c printed:" >&2
+  echo "$output" >&2
+  exit 1
+fi
+echo "examples/example.c against the vendored library: ok"
+# The same sources as CMake's static library, so that the lines and the
+# table above them keep up with cmake/library.cmake.
+from_cmake=$(ar t "$static_archive" | sed 's/\.cpp\.o$//' | sort)
+from_lines=$(ar t "$vendored/libslot_list.a" | sed 's/\.o$//' | sort)
+if [ "$from_cmake" != "$from_lines" ]; then
+  echo "the vendored lines build other sources than CMake does:" >&2
+  diff <(echo "$from_cmake") <(echo "$from_lines") >&2 || true
+  exit 1
+fi
+echo "sources, the same as CMake's: $(tr '\n' ' ' <<<"$from_lines")"
+# Built so, the library suits a shared object as CMake's static one does.
+cc -std=c99 -shared -fPIC -I"$root/list/include" -I"$root/tests/consumer/tally" \
+  tests/consumer/tally/plugin.c "$vendored/libslot_list.a" -pthread -o "$vendored/libtally_plugin.so"
+check_plugin "$vendored/libtally_plugin.so"
+
+echo "== vendored build for Windows, with MinGW-w64"
+# The Windows sources and folders of docs/building.md's table. Linked, not
+# run: the MinGW workflows of .ci/windows.sh run win.cpp under Wine.
+mingw=x86_64-w64-mingw32
+if ! command -v $mingw-g++-posix >/dev/null; then
+  echo "$mingw-g++-posix is missing: .ci/deps.sh installs g++-mingw-w64-x86-64" >&2
+  exit 1
+fi
+mkdir "$vendored-win"
+(cd "$vendored-win" &&
+  $mingw-g++-posix -std=c++17 -O2 -I"$root/list/include" -I"$root/list" -I"$root/list/platform/win" \
+    -c "$root"/list/*.cpp "$root/list/platform/win.cpp" &&
+  $mingw-ar rcs libslot_list.a ./*.o &&
+  $mingw-gcc-posix -std=c99 -I"$root/list/include" "$root/examples/example.c" libslot_list.a \
+    -static -o app.exe)
+echo "examples/example.c linked against the vendored Windows library: $(ls "$vendored-win"/*.o | wc -l) objects"

@@ -7,18 +7,24 @@ if(NOT (CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SIZEOF_VOID_P EQUAL 4))
   return()
 endif()
 
+# Static, and without the sanitizers (which cannot link statically), so that
+# only the kernel decides whether it runs. A function, so that the flags it
+# changes are its own.
+function(slot_list_i386_probe)
+  string(REGEX REPLACE "-fsanitize[^ ]*" "" CMAKE_C_FLAGS "${CMAKE_C_FLAGS}")
+  set(CMAKE_EXE_LINKER_FLAGS "")
+  try_run(probe_run probe_built ${CMAKE_BINARY_DIR}/i386-probe
+          ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/probe/exit0.c
+          LINK_OPTIONS -static
+          COMPILE_OUTPUT_VARIABLE probe_log)
+  set(probe_run "${probe_run}" PARENT_SCOPE)
+  set(probe_built "${probe_built}" PARENT_SCOPE)
+  set(probe_log "${probe_log}" PARENT_SCOPE)
+endfunction()
+
 set(route ${SLOT_LIST_I386_ROUTE})
 if(route STREQUAL "auto")
-  # Static, and without the sanitizers (which cannot link statically), so that
-  # only the kernel decides whether it runs.
-  block(SCOPE_FOR VARIABLES PROPAGATE probe_run probe_built probe_log)
-    string(REGEX REPLACE "-fsanitize[^ ]*" "" CMAKE_C_FLAGS "${CMAKE_C_FLAGS}")
-    set(CMAKE_EXE_LINKER_FLAGS "")
-    try_run(probe_run probe_built ${CMAKE_BINARY_DIR}/i386-probe
-            ${CMAKE_CURRENT_LIST_DIR}/probe/exit0.c
-            LINK_OPTIONS -static
-            COMPILE_OUTPUT_VARIABLE probe_log)
-  endblock()
+  slot_list_i386_probe()
   if(NOT probe_built)
     message(FATAL_ERROR "Cannot link a static 32-bit program (install gcc-multilib and "
                         "g++-multilib):\n${probe_log}")

@@ -1,6 +1,9 @@
 # Install rules: the public headers under include/slot_list/, the library, the
 # CMake package SlotList (SlotList::slot_list) with its version file, the
 # pkg-config file slot_list.pc, and the license under share/doc/SlotList/.
+# They are on by default when another project pulls this one in too: the
+# library then joins the export set SlotListTargets, installed beside that
+# project's own, so that its exported targets may link SlotList::slot_list.
 
 include(CMakePackageConfigHelpers)
 
@@ -11,7 +14,9 @@ install(TARGETS slot_list EXPORT SlotListTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${SLOT_LIST_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/slot_list)
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Not CMAKE_INSTALL_DOCDIR: GNUInstallDirs caches it with the name of the
+# first project that includes it, which may be one that pulled this one in.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/SlotList)
 
 install(EXPORT SlotListTargets NAMESPACE SlotList:: DESTINATION ${SLOT_LIST_CMAKE_DIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/SlotListConfig.cmake.in

@@ -1,9 +1,11 @@
 # The library target, slot_list: static or shared as BUILD_SHARED_LIBS says.
 #
 # Its users see list/include/ only (#include <slot_list/slot_list.h>); the
-# rest of list/ is private to it. A shared build exports only the functions
-# marked SLOT_LIST_API (slot_list_export.h). Internal functions live in the
-# C++ namespace slot_list::internal.
+# rest of list/ is private to it. Every build is compiled with hidden
+# visibility; a shared one exports only the functions marked SLOT_LIST_API
+# (slot_list_export.h), and a static one marks none, so that a shared object
+# of a user's that links it exports nothing of it. Internal functions live in
+# the C++ namespace slot_list::internal.
 #
 # The sources are compiled once, into the object library slot_list_objects:
 # the shipped library is made of those objects, and the tests link the same
@@ -48,6 +50,18 @@ endfunction()
 
 add_library(slot_list_objects OBJECT ${SLOT_LIST_SOURCES})
 target_include_directories(slot_list_objects PRIVATE ${SLOT_LIST_PRIVATE_INCLUDE_DIRS})
+# A static library goes into users' shared objects too, so it is
+# position-independent unless the user said otherwise.
+if(DEFINED CMAKE_POSITION_INDEPENDENT_CODE)
+  set(SLOT_LIST_PIC ${CMAKE_POSITION_INDEPENDENT_CODE})
+else()
+  set(SLOT_LIST_PIC ON)
+endif()
+set_target_properties(slot_list_objects PROPERTIES
+  POSITION_INDEPENDENT_CODE ${SLOT_LIST_PIC}
+  C_VISIBILITY_PRESET hidden
+  CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON)
 slot_list_usage(slot_list_objects PUBLIC)
 slot_list_warnings(slot_list_objects)
 
@@ -59,12 +73,9 @@ get_target_property(SLOT_LIST_KIND slot_list TYPE)
 if(SLOT_LIST_KIND STREQUAL "SHARED_LIBRARY")
   # SLOT_LIST_BUILDING is defined only while the library's own sources are
   # compiled; users of the shared library get SLOT_LIST_SHARED (dllimport on
-  # Windows), the tests, which link the objects, neither.
-  set_target_properties(slot_list_objects PROPERTIES
-    POSITION_INDEPENDENT_CODE ON
-    C_VISIBILITY_PRESET hidden
-    CXX_VISIBILITY_PRESET hidden
-    VISIBILITY_INLINES_HIDDEN ON)
+  # Windows), the tests, which link the objects, neither. The objects of a
+  # shared library are position-independent whatever the user asked.
+  set_target_properties(slot_list_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
   target_compile_definitions(slot_list_objects PRIVATE SLOT_LIST_BUILDING)
   set_target_properties(slot_list PROPERTIES
     VERSION ${PROJECT_VERSION}
