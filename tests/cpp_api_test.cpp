@@ -1,5 +1,7 @@
 // The C++ interface: List and SharedList through one typed suite, the default
-// bytewise equality, and SharedList under eight threads at once.
+// bytewise equality, and SharedList under eight threads at once; and the
+// version calls, which this binary reaches through the library as built, so
+// that a shared build checks that they are exported.
 
 #include <slot_list/slot_list.hpp>
 
@@ -9,6 +11,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <string>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -288,6 +291,17 @@ TEST(SharedListThreads, ConcurrentMixedOperationsKeepEveryThreadsElements) {
     EXPECT_EQ(all, actual);
     EXPECT_EQ(all.size(), list->size());
     EXPECT_LE(list->holes(), 8u);
+}
+
+TEST(ListVersion, NumberAndTextAreTheHeadersVersion) {
+    EXPECT_EQ(uint32_t{SLOT_LIST_VERSION}, ListVersion());
+    EXPECT_EQ(SLOT_LIST_VERSION_MAJOR * 10000u + SLOT_LIST_VERSION_MINOR * 100u +
+                  SLOT_LIST_VERSION_PATCH,
+              ListVersion());
+    EXPECT_EQ(std::to_string(SLOT_LIST_VERSION_MAJOR) + "." +
+                  std::to_string(SLOT_LIST_VERSION_MINOR) + "." +
+                  std::to_string(SLOT_LIST_VERSION_PATCH),
+              ListVersionString());
 }
 
 } // namespace
