@@ -17,14 +17,30 @@ if [ "$3" != - ]; then
 fi
 shift 3
 WINEDEBUG=-all
-# Without these Wine offers to install Mono and Gecko into a new prefix.
-WINEDLLOVERRIDES=mscoree,mshtml=
+# Without mscoree and mshtml Wine offers to install Mono and Gecko into a new
+# prefix. winedbg.exe is disabled so that no debugger ever starts. On an
+# unhandled exception Wine starts AeDebug's debugger, winedbg --auto by
+# default, which prints a backtrace and then ends the program itself: with the
+# exception's code when the thread it stopped in is still in the exception,
+# else with 0, and which of the two depends on timing, so a crash now and then
+# came back as success. When the debugger cannot start, the exception goes the
+# way Windows takes without one: the process ends with the exception's code
+# (0xC0000005 reaches the shell as 5), and no dialog shows. The registry
+# cannot say as much: with AeDebug's Debugger value gone Wine still starts
+# winedbg --auto, and Auto=0 only asks first, by message box, in a program
+# that has user32 loaded. WINEDEBUG governs the logs alone.
+WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 # Wine's server and the services it starts with the first program would
 # inherit that program's output, and ctest would wait for them to exit. So
 # when no server runs yet, start one detached, staying 30 s after its last
 # program, and bring its services up with output going nowhere.
+# A step of this script that fails says so: a test that fails without output
+# would leave no trace of why.
 if /usr/lib/wine/wineserver -p30 </dev/null >/dev/null 2>&1; then
-    "$loader" wineboot </dev/null >/dev/null 2>&1
+    if ! "$loader" wineboot </dev/null >/dev/null 2>&1; then
+        echo "wine-run.sh: wineboot failed to bring up the prefix $WINEPREFIX" >&2
+        exit 125
+    fi
 fi
 exec "$loader" "$@"

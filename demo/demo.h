@@ -31,8 +31,9 @@ int32_t CompareElements(const void *first, const void *second);
 void PrintElement(const void *element, uint32_t position, int isEnd);
 
 // Runs the whole scenario, the final key-press wait included. Returns the
-// process's exit status: 0 when it ran to the end, 1 when the list could not
-// be created.
+// process's exit status: 0 when it ran to the end and all its output was
+// written, 1 when the list could not be created or the output could not be
+// written (standard output closed, or a full disk).
 int RunScenario();
 
 #endif // SLOT_LIST_DEMO_H

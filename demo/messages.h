@@ -32,6 +32,9 @@ inline constexpr char MsgFound[] = "\xd5\xd2\xb5\xbd\xb8\xc3\xca\xfd\xbe\xdd\xd6
 // "遍历结束\r\n"
 inline constexpr char MsgTraverseEnd[] = "\xb1\xe9\xc0\xfa\xbd\xe1\xca\xf8\r\n";
 
+// "写入输出失败, %s\r\n", on standard error when standard output failed.
+inline constexpr char MsgWriteFailed[] = "\xd0\xb4\xc8\xeb\xca\xe4\xb3\xf6\xca\xa7\xb0\xdc, %s\r\n";
+
 // "请按任意键继续. . ."
 inline constexpr char MsgPressAnyKey[] =
     "\xc7\xeb\xb0\xb4\xc8\xce\xd2\xe2\xbc\xfc\xbc\xcc\xd0\xf8. . .";

@@ -38,6 +38,7 @@ int RunScenario() {
     if (!ListCreate(&handle, CompareElements, PrintElement, 2, DemoElementSize, 1)) {
         FormatLastError();
         DemoPrintf(MsgCreateFailed, ErrorText);
+        DemoFinishOutput();
         return 1;
     }
     Insert(&handle, buffer, "hello");
@@ -64,5 +65,5 @@ int RunScenario() {
 
     ListDestroy(&handle);
     DemoWaitForKey();
-    return 0;
+    return DemoFinishOutput() ? 0 : 1;
 }

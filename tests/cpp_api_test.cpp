@@ -1,5 +1,7 @@
 // The C++ interface: List and SharedList through one typed suite, the default
-// bytewise equality, and SharedList under eight threads at once.
+// bytewise equality, and SharedList under eight threads at once; and the
+// version calls, which this binary reaches through the library as built, so
+// that a shared build checks that they are exported.
 
 #include <slot_list/slot_list.hpp>
 
@@ -9,6 +11,7 @@
 #include <iterator>
 #include <map>
 #include <random>
+#include <string>
 #include <thread>
 #include <type_traits>
 #include <vector>
@@ -33,18 +36,32 @@ Pairs Contents(const L &list) {
     return pairs;
 }
 
-template <typename L>
+} // namespace
+
+// The two kinds of list the typed suite runs on, each by a name of its own at
+// global scope, which the tests' names then carry (ListTest.Name<List>) in
+// place of the whole template.
+struct List {
+    using Type = slot_list::List<Item, SameKey>;
+};
+struct SharedList {
+    using Type = slot_list::SharedList<Item, SameKey>;
+};
+
+namespace {
+
+template <typename Kind>
 class ListTest : public testing::Test {};
-using ListTypes =
-    testing::Types<slot_list::List<Item, SameKey>, slot_list::SharedList<Item, SameKey>>;
+using ListKinds = testing::Types<List, SharedList>;
 // The empty argument keeps Clang's -Wgnu-zero-variadic-macro-arguments quiet.
-TYPED_TEST_SUITE(ListTest, ListTypes, );
+TYPED_TEST_SUITE(ListTest, ListKinds, );
 
 TYPED_TEST(ListTest, CreationFailsWithoutThrowingAndByDefaultKeepsNoHoles) {
-    EXPECT_FALSE(TypeParam::create(0, 1));
+    using L = typename TypeParam::Type;
+    EXPECT_FALSE(L::create(0, 1));
     // growBy * sizeof(Item) does not fit in 32 bits.
-    EXPECT_FALSE(TypeParam::create(UINT32_MAX, 1));
-    auto list = TypeParam::create(1);
+    EXPECT_FALSE(L::create(UINT32_MAX, 1));
+    auto list = L::create(1);
     ASSERT_TRUE(list);
     ASSERT_TRUE(list->insert({1, 10}));
     EXPECT_TRUE(list->erase({1, 0}));
@@ -52,7 +69,8 @@ TYPED_TEST(ListTest, CreationFailsWithoutThrowingAndByDefaultKeepsNoHoles) {
 }
 
 TYPED_TEST(ListTest, InsertEraseFindKeepCountsAndSlotOrder) {
-    auto list = TypeParam::create(2, 1);
+    using L = typename TypeParam::Type;
+    auto list = L::create(2, 1);
     ASSERT_TRUE(list);
     EXPECT_EQ(2u, list->capacity());
     for (uint32_t key : {1, 2, 3}) {
@@ -79,7 +97,8 @@ TYPED_TEST(ListTest, InsertEraseFindKeepCountsAndSlotOrder) {
 }
 
 TYPED_TEST(ListTest, FindTakesLastEqualEraseTakesFirst) {
-    auto list = TypeParam::create(4, 4);
+    using L = typename TypeParam::Type;
+    auto list = L::create(4, 4);
     ASSERT_TRUE(list);
     ASSERT_TRUE(list->insert({5, 1}));
     ASSERT_TRUE(list->insert({5, 2}));
@@ -89,7 +108,8 @@ TYPED_TEST(ListTest, FindTakesLastEqualEraseTakesFirst) {
 }
 
 TYPED_TEST(ListTest, EraseIfAndClearEmptyTheListWithOneCompactionEach) {
-    auto list = TypeParam::create(4, 1);
+    using L = typename TypeParam::Type;
+    auto list = L::create(4, 1);
     ASSERT_TRUE(list);
     EXPECT_TRUE(list->empty());
     for (uint32_t key = 1; key <= 6; key++) {
@@ -111,7 +131,8 @@ TYPED_TEST(ListTest, EraseIfAndClearEmptyTheListWithOneCompactionEach) {
 }
 
 TYPED_TEST(ListTest, AllZeroElementIsRefusedAndChangesNothing) {
-    auto list = TypeParam::create(1, 0);
+    using L = typename TypeParam::Type;
+    auto list = L::create(1, 0);
     ASSERT_TRUE(list);
     EXPECT_FALSE(list->insert({0, 0}));
     EXPECT_FALSE(list->erase({0, 0}));
@@ -126,10 +147,11 @@ TYPED_TEST(ListTest, AllZeroElementIsRefusedAndChangesNothing) {
 }
 
 TYPED_TEST(ListTest, MoveLeavesSourceEmpty) {
-    auto list = TypeParam::create(2, 0);
+    using L = typename TypeParam::Type;
+    auto list = L::create(2, 0);
     ASSERT_TRUE(list);
     ASSERT_TRUE(list->insert({7, 70}));
-    TypeParam moved(std::move(*list));
+    L moved(std::move(*list));
     EXPECT_EQ((Pairs{{7, 70}}), Contents(moved));
     EXPECT_EQ(0u, list->size());
     EXPECT_EQ(0u, list->holes());
@@ -145,7 +167,7 @@ TYPED_TEST(ListTest, MoveLeavesSourceEmpty) {
     *list = std::move(moved);
     EXPECT_EQ((Pairs{{7, 70}}), Contents(*list));
     // Assigned over a live list, which is destroyed (a leak shows under ASan).
-    auto other = TypeParam::create(2, 0);
+    auto other = L::create(2, 0);
     ASSERT_TRUE(other && other->insert({5, 50}));
     *list = std::move(*other);
     EXPECT_EQ((Pairs{{5, 50}}), Contents(*list));
@@ -288,6 +310,17 @@ TEST(SharedListThreads, ConcurrentMixedOperationsKeepEveryThreadsElements) {
     EXPECT_EQ(all, actual);
     EXPECT_EQ(all.size(), list->size());
     EXPECT_LE(list->holes(), 8u);
+}
+
+TEST(ListVersion, NumberAndTextAreTheHeadersVersion) {
+    EXPECT_EQ(uint32_t{SLOT_LIST_VERSION}, ListVersion());
+    EXPECT_EQ(SLOT_LIST_VERSION_MAJOR * 10000u + SLOT_LIST_VERSION_MINOR * 100u +
+                  SLOT_LIST_VERSION_PATCH,
+              ListVersion());
+    EXPECT_EQ(std::to_string(SLOT_LIST_VERSION_MAJOR) + "." +
+                  std::to_string(SLOT_LIST_VERSION_MINOR) + "." +
+                  std::to_string(SLOT_LIST_VERSION_PATCH),
+              ListVersionString());
 }
 
 } // namespace

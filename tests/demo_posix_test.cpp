@@ -49,6 +49,7 @@ TEST(Messages, AreTheGbkBytesOfTheirTexts) {
     EXPECT_EQ(ToGbk("未能够找到数据\r\n"), MsgNotFound);
     EXPECT_EQ(ToGbk("找到该数据指针是:%p 数据是:%d\r\n"), MsgFound);
     EXPECT_EQ(ToGbk("遍历结束\r\n"), MsgTraverseEnd);
+    EXPECT_EQ(ToGbk("写入输出失败, %s\r\n"), MsgWriteFailed);
     EXPECT_EQ(ToGbk("请按任意键继续. . ."), MsgPressAnyKey);
 }
 
@@ -138,6 +139,52 @@ TEST(DemoRun, WithoutInputPrintsTheWholeScenarioAndEnds) {
         DemoOutcome run = RunDemo(input);
         EXPECT_EQ(0, run.Status) << (input ? input : "closed");
         EXPECT_TRUE(std::regex_match(run.Output, ExpectedRun())) << run.Output;
+    }
+}
+
+// Runs the demonstration with standard input at its end and standard output
+// opened on outputPath (closed when null), and collects what it writes to
+// standard error.
+DemoOutcome RunDemoWritingTo(const char *outputPath) {
+    int pipeFds[2];
+    EXPECT_EQ(0, pipe(pipeFds));
+    pid_t child = fork();
+    if (child == 0) {
+        close(STDIN_FILENO);
+        close(STDOUT_FILENO);
+        if (open("/dev/null", O_RDONLY) != STDIN_FILENO ||
+            (outputPath != nullptr && open(outputPath, O_WRONLY) != STDOUT_FILENO)) {
+            _exit(126);
+        }
+        dup2(pipeFds[1], STDERR_FILENO);
+        close(pipeFds[0]);
+        ExecDemo();
+    }
+    close(pipeFds[1]);
+    DemoOutcome run;
+    char chunk[4096];
+    ssize_t got;
+    while ((got = read(pipeFds[0], chunk, sizeof chunk)) > 0) {
+        run.Output.append(chunk, static_cast<size_t>(got));
+    }
+    close(pipeFds[0]);
+    int status = WaitForEnd(child);
+    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// Output that cannot be written, on a full disk or with standard output
+// closed, makes the run a failure and says why on standard error.
+TEST(DemoRun, AFailedWriteOfItsOutputEndsInFailureAndSaysWhy) {
+    struct Case {
+        const char *Output;
+        int Error;
+    };
+    for (const Case &c : {Case{"/dev/full", ENOSPC}, Case{nullptr, EBADF}}) {
+        SCOPED_TRACE(c.Output != nullptr ? c.Output : "closed");
+        DemoOutcome run = RunDemoWritingTo(c.Output);
+        EXPECT_EQ(1, run.Status);
+        EXPECT_EQ(ToGbk("写入输出失败, ") + std::strerror(c.Error) + "\r\n", run.Output);
     }
 }
 
@@ -280,6 +327,153 @@ TEST(DemoRun, OnATerminalTheKeyWaitTakesAWholeKeyAndRestoresTheModes) {
         EXPECT_EQ(0, read(run.Terminal, left, sizeof left));
         close(run.Terminal);
         close(run.Keyboard);
+    }
+}
+
+// The demonstration in the foreground of a terminal with job control, as a
+// shell runs it. Shell, a child of the test, leads the terminal's session and
+// starts the demonstration in a process group of its own: only then does a
+// stop (Ctrl-Z) stop it, as the system discards stops in a process group with
+// no parent outside it in the session. Shell tells the test on Reports when the
+// demonstration stopped ('S') and how it ended ('0' for exit status 0, 'X'
+// otherwise), and continues it in the foreground, as fg does, on a byte from
+// Commands.
+struct JobRun {
+    pid_t Shell = -1;
+    int Keyboard = -1;
+    int Terminal = -1;
+    int Reports = -1;
+    int Commands = -1;
+    termios Before = {};
+};
+
+[[noreturn]] void RunShell(int terminal, int reports, int commands) {
+    if (setsid() == -1 || ioctl(terminal, TIOCSCTTY, 0) == -1) {
+        _exit(126);
+    }
+    // A shell hands the terminal from the background, which SIGTTOU would stop.
+    signal(SIGTTOU, SIG_IGN);
+    pid_t demo = fork();
+    if (demo == 0) {
+        setpgid(0, 0);
+        tcsetpgrp(terminal, getpid());
+        for (int job : {SIGTSTP, SIGCONT, SIGTTIN, SIGTTOU}) {
+            signal(job, SIG_DFL);
+        }
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+            dup2(terminal, fd);
+        }
+        for (int fd : {terminal, reports, commands}) {
+            close(fd);
+        }
+        setenv("LC_ALL", "C.UTF-8", 1);
+        ExecDemo();
+    }
+    setpgid(demo, demo);
+    tcsetpgrp(terminal, demo);
+    int status;
+    while (waitpid(demo, &status, WUNTRACED) == demo) {
+        if (WIFSTOPPED(status)) {
+            tcsetpgrp(terminal, getpgrp());
+            char command;
+            if (write(reports, "S", 1) != 1 || read(commands, &command, 1) != 1) {
+                kill(-demo, SIGKILL);
+                _exit(125);
+            }
+            tcsetpgrp(terminal, demo);
+            kill(-demo, SIGCONT);
+            continue;
+        }
+        const bool clean = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        _exit(write(reports, clean ? "0" : "X", 1) == 1 ? 0 : 124);
+    }
+    _exit(123);
+}
+
+JobRun StartAsAJob() {
+    JobRun run;
+    int reports[2];
+    int commands[2];
+    EXPECT_EQ(0, openpty(&run.Keyboard, &run.Terminal, nullptr, nullptr, nullptr));
+    EXPECT_EQ(0, tcgetattr(run.Terminal, &run.Before));
+    EXPECT_EQ(0, pipe(reports));
+    EXPECT_EQ(0, pipe(commands));
+    run.Shell = fork();
+    if (run.Shell == 0) {
+        close(run.Keyboard);
+        close(reports[0]);
+        close(commands[1]);
+        RunShell(run.Terminal, reports[1], commands[0]);
+    }
+    close(reports[1]);
+    close(commands[0]);
+    run.Reports = reports[0];
+    run.Commands = commands[1];
+    return run;
+}
+
+// The shell's next report, or '?' when none comes within ten seconds.
+char NextReport(const JobRun &run) {
+    pollfd poller = {run.Reports, POLLIN, 0};
+    char report = '?';
+    if (poll(&poller, 1, 10000) <= 0 || read(run.Reports, &report, 1) != 1) {
+        return '?';
+    }
+    return report;
+}
+
+// Whether the terminal comes into the key wait's mode (no line editing, no
+// echo) within ten seconds.
+bool ComesIntoTheKeyMode(int terminal) {
+    for (int tick = 0; tick < 1000; tick++) {
+        termios mode;
+        if (tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & (ICANON | ECHO)) == 0) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+// Ctrl-Z during the wait gives the shell its terminal back in the modes it
+// had, and fg puts the wait back in its own: one key, without Enter or echo,
+// ends it.
+TEST(DemoRun, OnATerminalAStopGivesTheModesBackAndFgTakesTheKeyWaitUpAgain) {
+    if (UnderThreadSanitizer) {
+        GTEST_SKIP() << "ThreadSanitizer runs the stop's handler only at a checkpoint of its own";
+    }
+    JobRun run = StartAsAJob();
+    ASSERT_NE(-1, run.Shell);
+    std::string seen;
+    ASSERT_TRUE(ReadUntil(run.Keyboard, seen, "请按任意键继续. . .")) << seen;
+    EXPECT_TRUE(ComesIntoTheKeyMode(run.Terminal));
+
+    ASSERT_EQ(1, write(run.Keyboard, "\x1a", 1));
+    ASSERT_EQ('S', NextReport(run));
+    termios stopped;
+    ASSERT_EQ(0, tcgetattr(run.Terminal, &stopped));
+    EXPECT_EQ(run.Before.c_lflag, stopped.c_lflag);
+
+    ASSERT_EQ(1, write(run.Commands, "f", 1));
+    EXPECT_TRUE(ComesIntoTheKeyMode(run.Terminal));
+    ASSERT_EQ(1, write(run.Keyboard, "k", 1));
+    EXPECT_EQ('0', NextReport(run));
+    std::string after;
+    char chunk[256];
+    pollfd poller = {run.Keyboard, POLLIN, 0};
+    ssize_t got;
+    while (poll(&poller, 1, 300) > 0 && (got = read(run.Keyboard, chunk, sizeof chunk)) > 0) {
+        after.append(chunk, static_cast<size_t>(got));
+    }
+    EXPECT_EQ(std::string::npos, after.find('k')) << "the key was echoed: " << after;
+    termios ended;
+    ASSERT_EQ(0, tcgetattr(run.Terminal, &ended));
+    EXPECT_EQ(run.Before.c_lflag, ended.c_lflag);
+
+    int status = WaitForEnd(run.Shell);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    for (int fd : {run.Keyboard, run.Terminal, run.Reports, run.Commands}) {
+        close(fd);
     }
 }
 

@@ -72,6 +72,7 @@ TEST_P(Scan, RunsOfHolesAreSkippedAndLateBytesKeepSlotsLive) {
     EXPECT_NE(0, ListDestroy(&handle));
 }
 
-INSTANTIATE_TEST_SUITE_P(ElementSizes, Scan, ::testing::Values(1u, 5u, 8u, 13u, 200u, 1500u));
+INSTANTIATE_TEST_SUITE_P(ElementSizes, Scan, ::testing::Values(1u, 5u, 8u, 13u, 200u, 1500u),
+                         ::testing::PrintToStringParamName());
 
 } // namespace

@@ -14,12 +14,21 @@ int DemoLastErrorText(char *buffer, uint32_t size);
 
 // Writes GBK bytes to standard output. A file, a pipe or a GBK terminal gets
 // them unchanged; a terminal in another locale gets them converted to its
-// codeset, and one in the C or POSIX locale (plain ASCII) gets UTF-8.
+// codeset, and one in the C or POSIX locale (plain ASCII) gets UTF-8. A write
+// that fails is remembered for DemoFinishOutput.
 void DemoWrite(const char *bytes, size_t length);
 
 // Waits for one key press after showing the platform's prompt. Returns at once
-// when standard input is closed or at its end.
+// when standard input is closed or at its end. A terminal is put back in its
+// own modes whenever the program stops (Ctrl-Z) or ends by a signal during the
+// wait, and the wait takes its key in its own mode again once continued.
 void DemoWaitForKey();
+
+// Flushes standard output. Returns 1 when everything written to it since the
+// last call got out; otherwise says so on standard error (MsgWriteFailed, with
+// the system's text for the first error), where that can be written, forgets
+// the failure and returns 0.
+int DemoFinishOutput();
 
 // Compares two zero-terminated strings: 0 when equal.
 int32_t DemoCompareStrings(const char *first, const char *second);

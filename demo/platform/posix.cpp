@@ -1,6 +1,7 @@
 // The demonstration's platform pieces on POSIX: errno texts, iconv for
-// terminals that are not GBK (UTF-8 for those in the C locale), and a one-key
-// wait in place of "pause".
+// terminals that are not GBK (UTF-8 for those in the C locale), output
+// errors, and a one-key wait in place of "pause" that gives the terminal back
+// while the program is stopped.
 
 #include "platform/platform.h"
 
@@ -15,6 +16,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <vector>
@@ -53,42 +55,98 @@ bool IsPlainAscii(const char *codeset) {
     return IsOneOf(codeset, names);
 }
 
-// The converter from GBK to what the terminal shows, or (iconv_t)-1 when the
-// bytes go out as they are: to files, pipes and GBK terminals.
-iconv_t TerminalConverter() {
-    static const iconv_t converter = [] {
-        if (!isatty(STDOUT_FILENO)) {
-            return reinterpret_cast<iconv_t>(-1);
-        }
-        // A locale that cannot be loaded leaves the C locale in force.
-        setlocale(LC_CTYPE, "");
-        const char *codeset = nl_langinfo(CODESET);
-        if (codeset == nullptr || *codeset == '\0' || IsGbkCompatible(codeset)) {
-            return reinterpret_cast<iconv_t>(-1);
-        }
-        // The C locale (the default in containers and bare ssh sessions) says
-        // nothing of the terminal, and ASCII cannot carry the text; terminals
-        // today read UTF-8, so that is what they get, as Python does there.
-        if (IsPlainAscii(codeset)) {
-            codeset = "UTF-8";
-        }
-        return iconv_open(codeset, "GBK");
-    }();
-    return converter;
+// The converter from GBK to what the terminal on fd shows, or (iconv_t)-1
+// when the bytes go out as they are: to files, pipes and GBK terminals.
+iconv_t OpenConverter(int fd) {
+    if (!isatty(fd)) {
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    // A locale that cannot be loaded leaves the C locale in force.
+    setlocale(LC_CTYPE, "");
+    const char *codeset = nl_langinfo(CODESET);
+    if (codeset == nullptr || *codeset == '\0' || IsGbkCompatible(codeset)) {
+        return reinterpret_cast<iconv_t>(-1);
+    }
+    // The C locale (the default in containers and bare ssh sessions) says
+    // nothing of the terminal, and ASCII cannot carry the text; terminals
+    // today read UTF-8, so that is what they get, as Python does there.
+    if (IsPlainAscii(codeset)) {
+        codeset = "UTF-8";
+    }
+    return iconv_open(codeset, "GBK");
 }
 
-void WriteRaw(const char *bytes, size_t length) {
-    fwrite(bytes, 1, length, stdout);
+// Each stream's converter is opened on its first use only, so that a normal
+// run never looks at standard error.
+iconv_t ConverterFor(FILE *stream) {
+    if (stream == stdout) {
+        static const iconv_t output = OpenConverter(STDOUT_FILENO);
+        return output;
+    }
+    static const iconv_t errors = OpenConverter(STDERR_FILENO);
+    return errors;
+}
+
+// The error that first kept bytes from standard output since the last
+// DemoFinishOutput, 0 for none.
+int OutputError = 0;
+
+// errno is left as it was: a failure message later on shows the last error a
+// system call left, and a write that succeeds is none.
+void NoteOutputError() {
+    if (OutputError == 0) {
+        OutputError = errno != 0 ? errno : EIO;
+    }
+}
+
+void WriteRaw(FILE *stream, const char *bytes, size_t length) {
+    if (fwrite(bytes, 1, length, stream) != length && stream == stdout) {
+        NoteOutputError();
+    }
+}
+
+void FlushOutput() {
+    if (fflush(stdout) != 0) {
+        NoteOutputError();
+    }
+}
+
+void WriteConverted(FILE *stream, const char *bytes, size_t length) {
+    iconv_t converter = ConverterFor(stream);
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        WriteRaw(stream, bytes, length);
+        return;
+    }
+    // GBK takes at most two bytes a character; UTF-8 at most three for them.
+    std::vector<char> converted(length * 2 + 16);
+    char *in = const_cast<char *>(bytes);
+    size_t inLeft = length;
+    char *out = converted.data();
+    size_t outLeft = converted.size();
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
+        WriteRaw(stream, bytes, length); // better the bytes as they are than nothing
+        return;
+    }
+    WriteRaw(stream, converted.data(), converted.size() - outLeft);
 }
 
 // While the key wait has the terminal in its own mode: the mode to put back,
-// and the signals that would end the program with the terminal left so.
+// the wait's own mode, and the signals that would leave the terminal so: those
+// that end the program, and a stop (Ctrl-Z), during which the shell is to
+// get its terminal back as it was, and the continuation after it (fg), on
+// which the wait takes up its own mode again.
 termios SavedMode;
-constexpr int EndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
-struct sigaction SavedActions[std::size(EndingSignals)];
+termios KeyMode;
+constexpr int TrappedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGTSTP, SIGCONT};
+struct sigaction SavedActions[std::size(TrappedSignals)];
 
-// The ending signal that came during the wait, 0 for none.
+// The ending signal that came during the wait, 0 for none; whether a stop has
+// been asked for, and whether the program has been continued, since the wait
+// last looked.
 volatile sig_atomic_t EndingSignal = 0;
+volatile sig_atomic_t StopAsked = 0;
+volatile sig_atomic_t Continued = 0;
 
 // Puts the terminal back at once and notes the signal; the wait then ends and
 // the program dies of it outside the handler (a sanitizer's runtime, among
@@ -98,31 +156,71 @@ void RestoreModeAndNote(int signal) {
     EndingSignal = signal;
 }
 
-// A signal that is ignored stays ignored.
-void TrapEndingSignals() {
-    struct sigaction trap = {};
-    trap.sa_handler = RestoreModeAndNote;
-    sigemptyset(&trap.sa_mask);
-    for (size_t i = 0; i < std::size(EndingSignals); i++) {
-        sigaction(EndingSignals[i], nullptr, &SavedActions[i]);
+// The same for a stop: the terminal goes back at once, and the wait stops the
+// program outside the handler, for the same reason.
+void RestoreModeAndNoteStop(int) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
+    StopAsked = 1;
+}
+
+// A stop the program cannot catch (SIGSTOP) ends in a continuation too, and
+// the shell may have set its own mode meanwhile.
+void NoteContinued(int) {
+    Continued = 1;
+}
+
+void Install(int signal, void (*handler)(int)) {
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+}
+
+// A signal that is ignored stays ignored (a shell without job control has its
+// programs ignore SIGTSTP, and a stop then never comes).
+void TrapSignals() {
+    for (size_t i = 0; i < std::size(TrappedSignals); i++) {
+        const int signal = TrappedSignals[i];
+        sigaction(signal, nullptr, &SavedActions[i]);
         if (SavedActions[i].sa_handler != SIG_IGN) {
-            sigaction(EndingSignals[i], &trap, nullptr);
+            Install(signal, signal == SIGTSTP   ? RestoreModeAndNoteStop
+                            : signal == SIGCONT ? NoteContinued
+                                                : RestoreModeAndNote);
         }
     }
 }
 
-void ReleaseEndingSignals() {
-    for (size_t i = 0; i < std::size(EndingSignals); i++) {
-        sigaction(EndingSignals[i], &SavedActions[i], nullptr);
+void ReleaseSignals() {
+    for (size_t i = 0; i < std::size(TrappedSignals); i++) {
+        sigaction(TrappedSignals[i], &SavedActions[i], nullptr);
     }
+}
+
+// Stops the program as SIGTSTP does without the trap, the terminal already in
+// the shell's mode, and returns once the program is continued, or at once
+// where the system discards the stop (in a process group that no shell
+// could continue).
+void StopHere() {
+    StopAsked = 0;
+    Install(SIGTSTP, SIG_DFL);
+    raise(SIGTSTP);
+    Install(SIGTSTP, RestoreModeAndNoteStop);
 }
 
 // Returns when a byte has been read, at once at the end of input, or when an
 // ending signal has come. The wait wakes now and then: a runtime that holds
 // signals back until its next call (a sanitizer's) would otherwise leave it
-// blocked with the signal pending.
+// blocked with the signal pending, and a stop asked for would not be made.
 void ReadOneByte() {
     while (EndingSignal == 0) {
+        if (StopAsked) {
+            StopHere();
+            Continued = 1;
+        }
+        if (Continued) {
+            Continued = 0;
+            tcsetattr(STDIN_FILENO, TCSANOW, &KeyMode);
+        }
         pollfd input = {STDIN_FILENO, POLLIN, 0};
         int ready = poll(&input, 1, 200);
         if (ready < 0 && errno != EINTR) {
@@ -149,54 +247,57 @@ int DemoLastErrorText(char *buffer, uint32_t size) {
 }
 
 void DemoWrite(const char *bytes, size_t length) {
-    iconv_t converter = TerminalConverter();
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        WriteRaw(bytes, length);
-        return;
-    }
-    // GBK takes at most two bytes a character; UTF-8 at most three for them.
-    std::vector<char> converted(length * 2 + 16);
-    char *in = const_cast<char *>(bytes);
-    size_t inLeft = length;
-    char *out = converted.data();
-    size_t outLeft = converted.size();
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<size_t>(-1)) {
-        WriteRaw(bytes, length); // better the bytes as they are than nothing
-        return;
-    }
-    WriteRaw(converted.data(), converted.size() - outLeft);
+    WriteConverted(stdout, bytes, length);
 }
 
 void DemoWaitForKey() {
     if (tcgetattr(STDIN_FILENO, &SavedMode) != 0) {
         DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
-        fflush(stdout);
+        FlushOutput();
         ReadOneByte();
     } else {
-        TrapEndingSignals();
+        TrapSignals();
         // One key, without waiting for Enter and without echoing it; the mode
         // is set before the prompt shows, so no key can come in the old one.
-        termios raw = SavedMode;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+        KeyMode = SavedMode;
+        KeyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        KeyMode.c_cc[VMIN] = 1;
+        KeyMode.c_cc[VTIME] = 0;
+        tcsetattr(STDIN_FILENO, TCSANOW, &KeyMode);
         DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
-        fflush(stdout);
+        FlushOutput();
         ReadOneByte();
         // An arrow key or a multi-byte character arrives as several bytes at
         // once; the rest of them would land in the shell's input line.
         tcflush(STDIN_FILENO, TCIFLUSH);
         tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
-        ReleaseEndingSignals();
+        ReleaseSignals();
         if (EndingSignal != 0) {
             // Ends the program as the signal would have without the trap.
             raise(EndingSignal);
         }
     }
     DemoWrite(MsgLineBreak, sizeof MsgLineBreak - 1);
-    fflush(stdout);
+    FlushOutput();
+}
+
+int DemoFinishOutput() {
+    FlushOutput();
+    if (OutputError == 0 && !ferror(stdout)) {
+        return 1;
+    }
+    char scratch[1024] = "";
+    const char *text = ErrorTextOf(
+        scratch, strerror_r(OutputError != 0 ? OutputError : EIO, scratch, sizeof scratch));
+    char message[sizeof scratch + sizeof MsgWriteFailed];
+    int length = snprintf(message, sizeof message, MsgWriteFailed, text != nullptr ? text : "");
+    if (length > 0) {
+        WriteConverted(stderr, message, std::min(static_cast<size_t>(length), sizeof message - 1));
+        fflush(stderr);
+    }
+    OutputError = 0;
+    clearerr(stdout);
+    return 0;
 }
 
 int32_t DemoCompareStrings(const char *first, const char *second) {

@@ -28,10 +28,14 @@
 
 #include "slot_list_export.h"
 
-/* The library's version; the build checks that it matches the CMake project's. */
+/* The library's version; the build checks that it matches the CMake project's.
+ * SLOT_LIST_VERSION is the three in one number, major * 10000 + minor * 100 +
+ * patch (0.3.0 is 300), as ListVersion returns it. */
 #define SLOT_LIST_VERSION_MAJOR 0
-#define SLOT_LIST_VERSION_MINOR 2
+#define SLOT_LIST_VERSION_MINOR 3
 #define SLOT_LIST_VERSION_PATCH 0
+#define SLOT_LIST_VERSION                                                                          \
+    (SLOT_LIST_VERSION_MAJOR * 10000 + SLOT_LIST_VERSION_MINOR * 100 + SLOT_LIST_VERSION_PATCH)
 
 #ifdef __cplusplus
 extern "C" {
@@ -257,6 +261,22 @@ SLOT_LIST_API int ListSetHeap(const ListHeapMethods *methods);
 /* Copies the methods now behind the lists into *methods (nothing when methods
  * is NULL); they may be called directly, for a heap that wraps them. */
 SLOT_LIST_API void ListGetHeap(ListHeapMethods *methods);
+
+/*
+ * The version of the library the program runs with, which may be newer than
+ * the header it was compiled against when the library is shared: major * 10000
+ * + minor * 100 + patch, as SLOT_LIST_VERSION. Never fails; any thread may
+ * call it at any time.
+ */
+SLOT_LIST_API uint32_t ListVersion(void);
+
+/*
+ * The same version as text, "major.minor.patch" in decimal ("0.3.0"): a
+ * zero-terminated string that lives as long as the library and must not be
+ * written to. Never fails and never returns NULL; any thread may call it at
+ * any time.
+ */
+SLOT_LIST_API const char *ListVersionString(void);
 
 #ifdef __cplusplus
 }
