@@ -3,7 +3,9 @@
 
 #include "platform/platform.h"
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #include <climits>
