@@ -22,6 +22,7 @@ packages=(
   libbenchmark-dev libglib2.0-dev uthash-dev gnuplot-nox
   gcc-multilib g++-multilib
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64
+  clang-tools-14 lld-14 libc++-14-dev libwine-dev
 )
 if [[ $route == native ]]; then
   packages+=(wine32:i386)

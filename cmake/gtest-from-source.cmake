@@ -4,9 +4,12 @@
 
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-# GoogleTest has its own Windows threading; keep winpthread out of it.
+# GoogleTest has its own Windows threading; keep winpthread out of it. With
+# MSVC it would pick the static C runtime (/MT) unless told to use the one
+# the project's programs use.
 if(WIN32)
   set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 endif()
 # GoogleTest marks its include folders SYSTEM itself, so that its headers do
 # not trip the tests' warnings.

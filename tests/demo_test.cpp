@@ -22,12 +22,12 @@ struct PrintElementTest : ::testing::Test {
     void TearDown() override { EXPECT_NE(0, ListDestroy(&handle)); }
     void Insert(const char *text) {
         char element[DemoElementSize] = {};
-        std::strcpy(element, text);
+        std::snprintf(element, sizeof element, "%s", text);
         ASSERT_EQ(1, ListInsert(&handle, element));
     }
     int Delete(const char *text) {
         char element[DemoElementSize] = {};
-        std::strcpy(element, text);
+        std::snprintf(element, sizeof element, "%s", text);
         return ListDelete(&handle, element);
     }
     std::string Traverse() {

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 
 #include <errno.h>

@@ -1,0 +1,22 @@
+/* Stand-in for what Wine 8's <ctype.h> lacks next to the UCRT's: the _l
+   classification functions libc++ calls. Part of the MSVC approximation of
+   .ci/msvc.sh, not of the product. */
+#ifndef SLOT_LIST_CI_CTYPE_H
+#define SLOT_LIST_CI_CTYPE_H
+#include_next <ctype.h>
+#ifdef __cplusplus
+extern "C" {
+#endif
+_ACRTIMP int __cdecl _islower_l(int, _locale_t);
+_ACRTIMP int __cdecl _isupper_l(int, _locale_t);
+_ACRTIMP int __cdecl _isdigit_l(int, _locale_t);
+_ACRTIMP int __cdecl _isxdigit_l(int, _locale_t);
+_ACRTIMP int __cdecl _isalpha_l(int, _locale_t);
+_ACRTIMP int __cdecl _isalnum_l(int, _locale_t);
+_ACRTIMP int __cdecl _ispunct_l(int, _locale_t);
+_ACRTIMP int __cdecl _iscntrl_l(int, _locale_t);
+_ACRTIMP int __cdecl _isgraph_l(int, _locale_t);
+#ifdef __cplusplus
+}
+#endif
+#endif
