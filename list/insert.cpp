@@ -22,32 +22,6 @@ bool OffsetInBlock(const ListBlock *block, const void *element, uintptr_t *offse
     return true;
 }
 
-// How far past the slot an insert fills it fetches lines for the clearing of
-// the next growth: about one step of GrowBy slots, so that the lines arrive
-// shortly before that growth clears them; at least a few pages when the steps
-// are small, and no more than the first level of cache holds in lines fetched
-// ahead.
-uintptr_t PrefetchAhead(const ListBlock *block) {
-    constexpr uint64_t Least = 4096;
-    constexpr uint64_t Most = 16384;
-    uint64_t step = uint64_t{block->GrowBy} * block->ElementSize;
-    return static_cast<uintptr_t>(std::min(std::max(step, Least), Most));
-}
-
-// Fetches the lines of the length bytes that lie ahead bytes past the slot
-// at slot, one per cache line, where length is what the insert just filled
-// from there (no more than PrefetchAhead's most): inserts fill slot after
-// slot, so the runs ahead follow one another and every line is asked for.
-void PrefetchRun(const ListBlock *block, const unsigned char *slot, size_t length) {
-    constexpr uint32_t Line = 64;
-    uintptr_t ahead = PrefetchAhead(block);
-    uintptr_t first = reinterpret_cast<uintptr_t>(slot) + ahead;
-    size_t end = std::min<size_t>(length, ahead);
-    for (size_t i = 0; i < end; i += Line) {
-        PlatPrefetchForWrite(first + i);
-    }
-}
-
 // Grows the block to newSize bytes, keeping the handle and FirstHole pointing
 // at the same slots, then copies the length bytes at source into the slots
 // from Count up as they were at the call: a source in the block is read where
@@ -119,10 +93,6 @@ int InsertLocked(ListHandle *handle, const void *element) {
         return GrowAndInsert(handle, element);
     }
     unsigned char *slot = SlotAt(block, block->Count);
-    // The next growth clears the slots about a step ahead; fetching their
-    // lines now, while the caller still works, keeps that clearing from
-    // stalling on memory the block has not touched for a while.
-    PrefetchRun(block, slot, size);
     PlatMove(slot, element, size);
     block->Count++;
     return 1;
@@ -162,7 +132,6 @@ int InsertManyLocked(ListHandle *handle, const void *elements, uint32_t count) {
         }
         block = *handle;
     }
-    PrefetchRun(block, SlotAt(block, block->Count), length);
     block->Count += count;
     return 1;
 }

@@ -46,17 +46,6 @@ void PlatLockFini(ListLock *lock);
 void PlatMove(void *destination, const void *source, size_t length);
 void PlatZero(void *destination, size_t length);
 
-// Asks the processor to bring the cache line holding address in for a write
-// soon. A hint only: it never faults, whatever address is, and where the
-// compiler offers no way to give it, it does nothing.
-inline void PlatPrefetchForWrite(uintptr_t address) {
-#if defined(__GNUC__) || defined(__clang__)
-    __builtin_prefetch(reinterpret_cast<const void *>(address), 1);
-#else
-    (void)address;
-#endif
-}
-
 } // namespace slot_list::internal
 
 #include "platform_lock.h"
