@@ -120,8 +120,9 @@ int DemoFinishOutput() {
     char message[sizeof text + sizeof MsgWriteFailed];
     int length = snprintf(message, sizeof message, MsgWriteFailed, text);
     if (length > 0) {
+        // In parentheses: windows.h may define min as a macro.
         WriteTo(STD_ERROR_HANDLE, stderr, message,
-                std::min(static_cast<size_t>(length), sizeof message - 1));
+                (std::min)(static_cast<size_t>(length), sizeof message - 1));
         fflush(stderr);
     }
     OutputFailed = false;
