@@ -74,7 +74,9 @@ for arch in x64 x86; do
     -DCMAKE_EXPORT_COMPILE_COMMANDS=ON ${bench_dir:+-Dbenchmark_DIR=$bench_dir} \
     >"$out/configure-$arch.log" 2>&1 || { cat "$out/configure-$arch.log"; exit 1; }
   grep -E 'MSVC mode|Windows route|slot_list_bench' "$out/configure-$arch.log" | sed 's/^-- /   /'
-  if ninja -C "$dir" -t targets all | grep -q '^bench/slot_list_bench\.exe:'; then
+  # Read whole before matching: grep -q leaving early would fail the pipe.
+  targets=$(ninja -C "$dir" -t targets all)
+  if grep -q '^bench/slot_list_bench\.exe:' <<<"$targets"; then
     echo "msvc $arch: slot_list_bench is in the build; it cannot compile with MSVC" >&2
     exit 1
   fi
@@ -135,7 +137,7 @@ done
 echo "== msvc: sources of the repository the Windows build leaves out"
 missing=0
 while read -r source; do
-  if ! printf '%s\n' "${compiled_sources[@]}" | grep -qxF "$source"; then
+  if ! grep -qxF "$source" <<<"$(printf '%s\n' "${compiled_sources[@]}")"; then
     if reason=$(left_out_because "$source"); then
       echo "   $source ($reason)"
     else
