@@ -2,19 +2,15 @@
 # Installs every package CI needs, with one package-list update and one
 # install step. The 32-bit route is chosen here, before installing, and
 # printed: where the kernel runs i386 programs, Wine's 32-bit loader
-# (wine32:i386); where it does not, qemu-i386 for the Linux tests and the i386
-# Windows DLLs of libwine:i386, unpacked into build/wine-i386, for Wine's
-# WoW64 mode.
+# (wine32:i386); where it does not, or where the package lists needed for
+# wine32:i386 could not be fetched, the i386 Windows DLLs of libwine:i386,
+# unpacked into build/wine-i386, for Wine's WoW64 mode (and qemu-i386 for the
+# Linux tests on a kernel without i386 support).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 export DEBIAN_FRONTEND=noninteractive
 route=$(.ci/i386-probe.sh)
-if [[ $route == native ]]; then
-  echo "32-bit route: this kernel runs i386 programs; Linux tests run natively, Windows ones under wine32"
-else
-  echo "32-bit route: this kernel cannot run i386 programs; Linux tests run under qemu-i386, Windows ones under wine64 in WoW64 mode"
-fi
 
 packages=(
   cmake ninja-build g++ clang llvm-14 libclang-rt-14-dev libgtest-dev libgmock-dev googletest
@@ -24,17 +20,29 @@ packages=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64
   clang-tools-14 lld-14 libc++-14-dev libwine-dev
 )
-if [[ $route == native ]]; then
+
+# A mirror caught mid-sync can fail one list (seen: bookworm-security's i386
+# Packages). wine32:i386 then cannot be installed, since its i386 libraries
+# must match the amd64 ones exactly; the 32-bit Windows tests still run, on
+# the WoW64 route, which needs only libwine:i386 from the main archive.
+dpkg --add-architecture i386
+lists=complete
+if ! apt-get update -qq; then
+  lists=partial
+fi
+if [[ $route == native && $lists == complete ]]; then
+  echo "32-bit route: this kernel runs i386 programs; Linux tests run natively, Windows ones under wine32"
   packages+=(wine32:i386)
+elif [[ $route == native ]]; then
+  echo "32-bit route: this kernel runs i386 programs; Linux tests run natively, Windows ones under wine64 in WoW64 mode, since some package lists could not be fetched (above) and wine32:i386 needs them"
 else
+  echo "32-bit route: this kernel cannot run i386 programs; Linux tests run under qemu-i386, Windows ones under wine64 in WoW64 mode"
   packages+=(qemu-user)
 fi
 
-dpkg --add-architecture i386
-apt-get update -qq
 apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 
-if [[ $route != native ]]; then
+if [[ $route != native || $lists == partial ]]; then
   rm -rf build/wine-i386
   mkdir -p build/wine-i386
   (cd build/wine-i386 && apt-get download -qq libwine:i386 && dpkg-deb -x libwine_*.deb .)
