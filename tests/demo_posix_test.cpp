@@ -94,9 +94,11 @@ struct DemoOutcome {
     int Status = -1;
 };
 
-// Runs the demonstration with standard input from inputPath (closed when
-// null) and collects its standard output.
-DemoOutcome RunDemo(const char *inputPath) {
+// Runs the demonstration with standard input from inputPath and collects
+// what it writes to capture. Capturing standard error, standard output is
+// opened on outputPath instead. A null path leaves its stream closed.
+DemoOutcome RunDemo(const char *inputPath, int capture = STDOUT_FILENO,
+                    const char *outputPath = nullptr) {
     int pipeFds[2];
     EXPECT_EQ(0, pipe(pipeFds));
     pid_t child = fork();
@@ -105,7 +107,13 @@ DemoOutcome RunDemo(const char *inputPath) {
         if (inputPath != nullptr && open(inputPath, O_RDONLY) != STDIN_FILENO) {
             _exit(126);
         }
-        dup2(pipeFds[1], STDOUT_FILENO);
+        if (capture != STDOUT_FILENO) {
+            close(STDOUT_FILENO);
+            if (outputPath != nullptr && open(outputPath, O_WRONLY) != STDOUT_FILENO) {
+                _exit(126);
+            }
+        }
+        dup2(pipeFds[1], capture);
         close(pipeFds[0]);
         ExecDemo();
     }
@@ -142,37 +150,6 @@ TEST(DemoRun, WithoutInputPrintsTheWholeScenarioAndEnds) {
     }
 }
 
-// Runs the demonstration with standard input at its end and standard output
-// opened on outputPath (closed when null), and collects what it writes to
-// standard error.
-DemoOutcome RunDemoWritingTo(const char *outputPath) {
-    int pipeFds[2];
-    EXPECT_EQ(0, pipe(pipeFds));
-    pid_t child = fork();
-    if (child == 0) {
-        close(STDIN_FILENO);
-        close(STDOUT_FILENO);
-        if (open("/dev/null", O_RDONLY) != STDIN_FILENO ||
-            (outputPath != nullptr && open(outputPath, O_WRONLY) != STDOUT_FILENO)) {
-            _exit(126);
-        }
-        dup2(pipeFds[1], STDERR_FILENO);
-        close(pipeFds[0]);
-        ExecDemo();
-    }
-    close(pipeFds[1]);
-    DemoOutcome run;
-    char chunk[4096];
-    ssize_t got;
-    while ((got = read(pipeFds[0], chunk, sizeof chunk)) > 0) {
-        run.Output.append(chunk, static_cast<size_t>(got));
-    }
-    close(pipeFds[0]);
-    int status = WaitForEnd(child);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
 // Output that cannot be written, on a full disk or with standard output
 // closed, makes the run a failure and says why on standard error.
 TEST(DemoRun, AFailedWriteOfItsOutputEndsInFailureAndSaysWhy) {
@@ -182,7 +159,7 @@ TEST(DemoRun, AFailedWriteOfItsOutputEndsInFailureAndSaysWhy) {
     };
     for (const Case &c : {Case{"/dev/full", ENOSPC}, Case{nullptr, EBADF}}) {
         SCOPED_TRACE(c.Output != nullptr ? c.Output : "closed");
-        DemoOutcome run = RunDemoWritingTo(c.Output);
+        DemoOutcome run = RunDemo("/dev/null", STDERR_FILENO, c.Output);
         EXPECT_EQ(1, run.Status);
         EXPECT_EQ(ToGbk("写入输出失败, ") + std::strerror(c.Error) + "\r\n", run.Output);
     }
