@@ -23,16 +23,7 @@ for preset in mingw32 mingw64; do
     build/$preset/demo/slot_list_demo.exe </dev/null >"$out/$preset.txt"
 done
 
-# Prints a run's output up to the key prompt in comparable form; fails when
-# the prompt ("请按任意键继续" in GBK) is missing.
-before_prompt() {
-  perl -0777 -ne '
-    s/\r\r\n/\r\n/g;
-    s/(\xd6\xb8\xd5\xeb\xca\xc7:)(?:0x)?[0-9a-fA-F]+/${1}ADDRESS/;
-    my $at = index($_, "\xc7\xeb\xb0\xb4\xc8\xce\xd2\xe2\xbc\xfc\xbc\xcc\xd0\xf8");
-    exit 1 if $at < 0;
-    print substr($_, 0, $at);' "$1"
-}
+source .ci/before-prompt.sh
 before_prompt "$out/linux.txt" >"$out/linux.cmp"
 for preset in mingw32 mingw64; do
   before_prompt "$out/$preset.txt" >"$out/$preset.cmp"
