@@ -52,9 +52,11 @@ function(_slot_list_write_gtest_suites executable emulator working_directory tim
   string(REGEX MATCHALL "\n[^ \n][^\n]*" lines "\n${listing}")
   list(TRANSFORM lines REPLACE "^\n" "")
   list(FILTER lines INCLUDE REGEX "\\.(  # TypeParam = .*)?$")
+  # Worded as gtest_discover_tests words it, for whatever reads build logs
+  # for it (the mutation tool takes it for a killed mutant).
   if(NOT result EQUAL 0 OR NOT lines)
     string(JOIN " " command ${emulator} "${executable}" --gtest_list_tests)
-    message(FATAL_ERROR "Listing the GoogleTest suites failed, or listed none.\n"
+    message(FATAL_ERROR "Error running test executable: it listed no GoogleTest suite.\n"
                         "  Command: ${command}\n  Result: ${result}\n"
                         "  Output:\n${listing}${errors}")
   endif()
