@@ -49,8 +49,10 @@ for _, names in groups:
 
 targets="slot_list_tests slot_list_cpp_tests slot_list_fuzz_replay"
 # The library's tests (label "library") through ctest, as CI runs them: each
-# test in a process of its own (a lock that behaves differently once the
-# process has threads is seen both ways) and with the environment CI gives it.
+# suite in a process of its own (a lock that behaves differently once the
+# process has had a thread is seen both ways: most suites start none, and the
+# lock's suite starts its first while holding a list's lock) and with the
+# environment CI gives it.
 # A mutant is judged by ctest's exit status (--keep-going): the tool's early
 # stop would take the 32-bit size test, skipped at 64 bits, for a failure.
 tests() {

@@ -61,10 +61,13 @@ def ctest(logs, preset):
     if summary.group(2) != "0":
         fail("%s: %s tests failed" % (preset, summary.group(2)))
     total = int(summary.group(3))
-    skipped = len(re.findall(r"^\s*\d+ - \S+ \(Skipped\)$", text, re.MULTILINE))
-    result = "%s of %s tests passed" % (number(total - skipped), number(total))
+    # A GoogleTest suite is one CTest test, skipped when all its cases are,
+    # and its name says why.
+    skipped = re.findall(r"^\s*\d+ - (\S+) \(Skipped\)$", text, re.MULTILINE)
+    result = "%s of %s CTest tests (one per GoogleTest suite) passed" % (
+        number(total - len(skipped)), number(total))
     if skipped:
-        result += ", %d skipped" % skipped
+        result += ", %d skipped: %s" % (len(skipped), ", ".join("`%s`" % name for name in skipped))
     return result
 
 

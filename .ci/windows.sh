@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Windows builds with MinGW-w64: every test and the demonstration of the i686
-# and the x86_64 build run under Wine, each test in its own Wine process. The
-# i686 build runs on Wine's 32-bit side, by the route cmake/wine-route.cmake
-# chooses and prints (the 32-bit loader, or WoW64 mode).
+# and the x86_64 build run under Wine, each test suite in a Wine process of its
+# own. The i686 build runs on Wine's 32-bit side, by the route
+# cmake/wine-route.cmake chooses and prints (the 32-bit loader, or WoW64 mode).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
