@@ -22,6 +22,7 @@ set(SLOT_LIST_SOURCES
   ${SLOT_LIST_SOURCE_DIR}/insert.cpp
   ${SLOT_LIST_SOURCE_DIR}/delete.cpp
   ${SLOT_LIST_SOURCE_DIR}/traverse_find.cpp
+  ${SLOT_LIST_SOURCE_DIR}/sort.cpp
   ${SLOT_LIST_SOURCE_DIR}/version.cpp)
 # The private headers: list/ itself, and the platform's own folder, which
 # holds what platform.h includes from it (platform_lock.h).

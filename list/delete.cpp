@@ -1,7 +1,8 @@
-// Deletion, by key, by position or by predicate, and the compaction pass it
-// may end with.
+// Deletion, by key, by position or by predicate, the compaction pass it may
+// end with, and emptying or compacting the whole list at once.
 
 #include <algorithm>
+#include <cstring>
 
 #include "mem.h"
 #include "platform/platform.h"
@@ -37,7 +38,7 @@ void ClearLive(ListBlock *block, uint32_t index) {
         // Every slot up to this one is empty now.
         side->LeadingEmpty = index + 1;
     }
-    PlatZero(slot, block->ElementSize);
+    memset(slot, 0, block->ElementSize);
     block->HoleCount++;
     if (block->FirstHole == nullptr || slot < block->FirstHole) {
         block->FirstHole = slot;
@@ -89,19 +90,19 @@ int Compact(ListBlock *block, uint32_t *index) {
     }
     MemMoveClear(SlotAt(block, w), SlotAt(block, r), (count - r) * size);
     w += count - r;
-    block->Count = w;
     if (index != nullptr) {
         *index = follow - removedBelow;
     }
-    // Empty slots below the start may have moved up to it: start over.
-    SideOf(block)->LeadingEmpty = 0;
-    block->HoleCount = holes;
-    if (holes > 0) {
-        // The walk passed the last used slot with holes still counted.
-        return 0;
+    if (holes == 0) {
+        ResetHoles(block, w);
+        return 1;
     }
-    block->FirstHole = nullptr;
-    return 1;
+    // The walk passed the last used slot with holes still counted. Empty
+    // slots below the start may have moved up to it: start over.
+    block->Count = w;
+    block->HoleCount = holes;
+    SideOf(block)->LeadingEmpty = 0;
+    return 0;
 }
 
 // Compacts when the holes exceed HoleLimit, renumbering *index as Compact
@@ -155,15 +156,29 @@ uint32_t DeleteIfLocked(ListBlock *block, ListMatchProc match, void *context) {
 
 } // namespace
 
+namespace slot_list::internal {
+
+void ResetHoles(ListBlock *block, uint32_t count) {
+    block->Count = count;
+    block->HoleCount = 0;
+    block->FirstHole = nullptr;
+    SideOf(block)->LeadingEmpty = 0;
+}
+
+int CompactAll(ListBlock *block) {
+    // Every empty slot in the used range is a counted hole: inserts refuse
+    // all-zero elements.
+    return block->HoleCount == 0 ? 1 : Compact(block, nullptr);
+}
+
+} // namespace slot_list::internal
+
 int ListDelete(ListHandle *handle, const void *key) {
     ListBlock *block = BlockOf(handle);
     if (block == nullptr || key == nullptr) {
         return 0;
     }
-    PlatLockEnter(block->Lock);
-    int result = DeleteLocked(block, key);
-    PlatLockLeave(block->Lock);
-    return result;
+    return UnderLock(block, [=] { return DeleteLocked(block, key); });
 }
 
 int ListDeleteAt(ListHandle *handle, uint32_t *position) {
@@ -171,10 +186,7 @@ int ListDeleteAt(ListHandle *handle, uint32_t *position) {
     if (block == nullptr || position == nullptr) {
         return 0;
     }
-    PlatLockEnter(block->Lock);
-    int result = DeleteAtLocked(block, position);
-    PlatLockLeave(block->Lock);
-    return result;
+    return UnderLock(block, [=] { return DeleteAtLocked(block, position); });
 }
 
 uint32_t ListDeleteIf(ListHandle *handle, ListMatchProc match, void *context) {
@@ -182,8 +194,25 @@ uint32_t ListDeleteIf(ListHandle *handle, ListMatchProc match, void *context) {
     if (block == nullptr || match == nullptr) {
         return 0;
     }
-    PlatLockEnter(block->Lock);
-    uint32_t deleted = DeleteIfLocked(block, match, context);
-    PlatLockLeave(block->Lock);
-    return deleted;
+    return UnderLock(block, [=] { return DeleteIfLocked(block, match, context); });
+}
+
+int ListClear(ListHandle *handle) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr) {
+        return 0;
+    }
+    return UnderLock(block, [=] {
+        memset(SlotAt(block, 0), 0, static_cast<size_t>(block->Count) * block->ElementSize);
+        ResetHoles(block, 0);
+        return 1;
+    });
+}
+
+int ListCompact(ListHandle *handle) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr) {
+        return 0;
+    }
+    return UnderLock(block, [=] { return CompactAll(block); });
 }

@@ -1,7 +1,9 @@
-// Insertion, one element or many, and the growth it may need.
+// Insertion, one element or many, and the growth it may need or that a
+// reservation asks for ahead.
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "mem.h"
 #include "platform/platform.h"
@@ -23,11 +25,27 @@ bool OffsetInBlock(const ListBlock *block, const void *element, uintptr_t *offse
 }
 
 // Grows the block to newSize bytes, keeping the handle and FirstHole pointing
-// at the same slots, then copies the length bytes at source into the slots
-// from Count up as they were at the call: a source in the block is read where
-// the growth moved it, and what of it lies in the header, which the growth
-// rewrites, is kept aside first. Returns 0 with the list unchanged when the
-// heap refuses.
+// at the same slots. Returns 0 with the list unchanged when the heap refuses.
+int Grow(ListHandle *handle, uint32_t newSize) {
+    ListBlock *block = *handle;
+    uint32_t firstHole = block->FirstHole == nullptr ? 0 : SlotIndex(block, block->FirstHole);
+    auto *moved = static_cast<ListBlock *>(MemReAlloc(block, newSize));
+    if (moved == nullptr) {
+        return 0;
+    }
+    moved->BlockSize = newSize;
+    if (moved->FirstHole != nullptr) {
+        moved->FirstHole = SlotAt(moved, firstHole);
+    }
+    *handle = moved;
+    return 1;
+}
+
+// Grows the block to newSize bytes, then copies the length bytes at source
+// into the slots from Count up as they were at the call: a source in the
+// block is read where the growth moved it, and what of it lies in the header,
+// which the growth rewrites, is kept aside first. Returns 0 with the list
+// unchanged when the heap refuses.
 int GrowAndCopy(ListHandle *handle, const void *source, size_t length, uint32_t newSize) {
     ListBlock *block = *handle;
     const auto *bytes = static_cast<const unsigned char *>(source);
@@ -37,48 +55,56 @@ int GrowAndCopy(ListHandle *handle, const void *source, size_t length, uint32_t 
     size_t kept = 0;
     if (inBlock && offset < HeaderSize) {
         kept = std::min<size_t>(length, HeaderSize - offset);
-        PlatMove(header, bytes, kept);
+        memmove(header, bytes, kept);
     }
-    uint32_t firstHole = block->FirstHole == nullptr ? 0 : SlotIndex(block, block->FirstHole);
-
-    auto *moved = static_cast<ListBlock *>(MemReAlloc(block, newSize));
-    if (moved == nullptr) {
+    if (!Grow(handle, newSize)) {
         return 0;
     }
-    moved->BlockSize = newSize;
-    if (moved->FirstHole != nullptr) {
-        moved->FirstHole = SlotAt(moved, firstHole);
-    }
+    ListBlock *moved = *handle;
     if (inBlock) {
         bytes = reinterpret_cast<unsigned char *>(moved) + offset;
     }
-    *handle = moved;
     unsigned char *slot = SlotAt(moved, moved->Count);
     // What was not kept goes first: a batch reaching past Count may overlap
     // the slots written, which the kept bytes, copied out already, cannot.
-    PlatMove(slot + kept, bytes + kept, length - kept);
+    memmove(slot + kept, bytes + kept, length - kept);
     if (kept > 0) {
-        PlatMove(slot, header, kept);
+        memmove(slot, header, kept);
+    }
+    return 1;
+}
+
+// The block size that lets more single inserts after Count run without
+// growing, the last slot left empty, in whole steps of GrowBy slots: into
+// *newSize, or 0 there when the block has that room already. Returns 0 when
+// a size does not fit in 32 bits.
+int RoomFor(const ListBlock *block, uint32_t more, uint32_t *newSize) {
+    const uint32_t size = block->ElementSize;
+    uint32_t needed;
+    if (!SizeCalc(uint64_t{block->Count} + more + 1, size, HeaderSize, &needed)) {
+        return 0;
+    }
+    *newSize = 0;
+    if (needed > block->BlockSize) {
+        uint64_t lacking = (uint64_t{needed} - block->BlockSize + size - 1) / size;
+        uint64_t steps = (lacking + block->GrowBy - 1) / block->GrowBy;
+        return SizeCalc(steps * block->GrowBy, size, block->BlockSize, newSize);
     }
     return 1;
 }
 
 // The growth half of InsertLocked: the block has no room left for element.
 int GrowAndInsert(ListHandle *handle, const void *element) {
-    ListBlock *block = *handle;
-    const uint32_t size = block->ElementSize;
-    uint32_t needed;
     uint32_t newSize;
-    if (!SizeCalc(uint64_t{block->Count} + 1, size, HeaderSize, &needed) ||
-        !SizeCalc(block->GrowBy, size, block->BlockSize, &newSize) ||
-        !GrowAndCopy(handle, element, size, newSize)) {
+    if (!RoomFor(*handle, 1, &newSize) ||
+        !GrowAndCopy(handle, element, (*handle)->ElementSize, newSize)) {
         return 0;
     }
     (*handle)->Count++;
     return 1;
 }
 
-// The body of ListInsert, run under the lock.
+// ListInsert under the lock.
 int InsertLocked(ListHandle *handle, const void *element) {
     ListBlock *block = *handle;
     const uint32_t size = block->ElementSize;
@@ -93,28 +119,18 @@ int InsertLocked(ListHandle *handle, const void *element) {
         return GrowAndInsert(handle, element);
     }
     unsigned char *slot = SlotAt(block, block->Count);
-    PlatMove(slot, element, size);
+    memmove(slot, element, size);
     block->Count++;
     return 1;
 }
 
-// The body of ListInsertMany, run under the lock.
+// ListInsertMany under the lock.
 int InsertManyLocked(ListHandle *handle, const void *elements, uint32_t count) {
     ListBlock *block = *handle;
     const uint32_t size = block->ElementSize;
-    // Room for the batch and the empty last slot, as count single inserts
-    // would leave it: growth in whole steps of GrowBy slots.
-    uint32_t needed;
-    if (!SizeCalc(uint64_t{block->Count} + count + 1, size, HeaderSize, &needed)) {
+    uint32_t newSize;
+    if (!RoomFor(block, count, &newSize)) {
         return 0;
-    }
-    uint32_t newSize = 0;
-    if (needed > block->BlockSize) {
-        uint64_t lacking = (uint64_t{needed} - block->BlockSize + size - 1) / size;
-        uint64_t steps = (lacking + block->GrowBy - 1) / block->GrowBy;
-        if (!SizeCalc(steps * block->GrowBy, size, block->BlockSize, &newSize)) {
-            return 0;
-        }
     }
     // Only a batch that fits is read: one far too large is refused at once.
     const auto *first = static_cast<const unsigned char *>(elements);
@@ -125,7 +141,7 @@ int InsertManyLocked(ListHandle *handle, const void *elements, uint32_t count) {
     }
     const size_t length = static_cast<size_t>(count) * size;
     if (newSize == 0) {
-        PlatMove(SlotAt(block, block->Count), elements, length);
+        memmove(SlotAt(block, block->Count), elements, length);
     } else {
         if (!GrowAndCopy(handle, elements, length, newSize)) {
             return 0;
@@ -143,11 +159,7 @@ int ListInsertMany(ListHandle *handle, const void *elements, uint32_t count) {
     if (block == nullptr || elements == nullptr) {
         return 0;
     }
-    ListLock *lock = block->Lock;
-    PlatLockEnter(lock);
-    int result = InsertManyLocked(handle, elements, count);
-    PlatLockLeave(lock);
-    return result;
+    return UnderLock(block, [=] { return InsertManyLocked(handle, elements, count); });
 }
 
 int ListInsert(ListHandle *handle, const void *element) {
@@ -155,9 +167,16 @@ int ListInsert(ListHandle *handle, const void *element) {
     if (block == nullptr || element == nullptr) {
         return 0;
     }
-    ListLock *lock = block->Lock;
-    PlatLockEnter(lock);
-    int result = InsertLocked(handle, element);
-    PlatLockLeave(lock);
-    return result;
+    return UnderLock(block, [=] { return InsertLocked(handle, element); });
+}
+
+int ListReserve(ListHandle *handle, uint32_t count) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr) {
+        return 0;
+    }
+    return UnderLock(block, [=] {
+        uint32_t newSize;
+        return RoomFor(block, count, &newSize) && (newSize == 0 || Grow(handle, newSize));
+    });
 }

@@ -2,6 +2,8 @@
 
 #include "mem.h"
 
+#include <cstring>
+
 #include <slot_list/slot_list.h>
 
 #include "heap.h"
@@ -35,7 +37,7 @@ void *MemReAlloc(void *block, uint32_t newSize) {
 }
 
 int MemMoveClear(void *destination, void *source, uint32_t length) {
-    PlatMove(destination, source, length);
+    memmove(destination, source, length);
     // Clear the part of the source the destination does not cover: all of it
     // when they are apart, below the destination when moving up, above the
     // destination's end when moving down.
@@ -43,11 +45,11 @@ int MemMoveClear(void *destination, void *source, uint32_t length) {
     uintptr_t to = reinterpret_cast<uintptr_t>(destination);
     uintptr_t at = reinterpret_cast<uintptr_t>(source);
     if (to >= at + length || at >= to + length) {
-        PlatZero(from, length);
+        memset(from, 0, length);
     } else if (to > at) {
-        PlatZero(from, to - at);
+        memset(from, 0, to - at);
     } else if (to < at) {
-        PlatZero(from + length - (at - to), at - to);
+        memset(from + length - (at - to), 0, at - to);
     }
     return 1;
 }

@@ -9,6 +9,8 @@
 
 #include <slot_list/slot_list.h>
 
+#include "platform/platform.h"
+
 namespace slot_list::internal {
 
 // Bytes in front of the slot area.
@@ -130,6 +132,26 @@ unsigned char *EachLive(ListBlock *block, uint32_t first, Visit visit) {
 inline ListBlock *BlockOf(ListHandle *handle) {
     return handle == nullptr ? nullptr : *handle;
 }
+
+// Runs body() holding the list's lock and returns what it returns. The lock
+// is read before body runs, since a growth moves the block but not the lock.
+template <class Body>
+auto UnderLock(ListBlock *block, Body body) {
+    ListLock *lock = block->Lock;
+    PlatLockEnter(lock);
+    auto result = body();
+    PlatLockLeave(lock);
+    return result;
+}
+
+// Empties the used range's bookkeeping once no empty slot is left below
+// count: Count becomes count, and no hole is counted or remembered.
+void ResetHoles(ListBlock *block, uint32_t count);
+
+// Squeezes every empty slot out of the used range, as a deletion's compaction
+// does. Returns 1, or 0 when the header no longer matches the slots (see
+// ListDelete). The caller holds the lock.
+int CompactAll(ListBlock *block);
 
 } // namespace slot_list::internal
 

@@ -12,15 +12,16 @@ void ListTraverse(ListHandle *handle) {
     if (block == nullptr) {
         return;
     }
-    PlatLockEnter(block->Lock);
-    const ListVisitProc visit = block->Visit;
-    EachLive(block, SideOf(block)->LeadingEmpty,
-             [visit](const unsigned char *slot, uint32_t index) {
-                 visit(slot, index + 1, 0);
-                 return false;
-             });
-    visit(nullptr, 0, 1);
-    PlatLockLeave(block->Lock);
+    UnderLock(block, [block] {
+        const ListVisitProc visit = block->Visit;
+        EachLive(block, SideOf(block)->LeadingEmpty,
+                 [visit](const unsigned char *slot, uint32_t index) {
+                     visit(slot, index + 1, 0);
+                     return false;
+                 });
+        visit(nullptr, 0, 1);
+        return 0;
+    });
 }
 
 void *ListFind(ListHandle *handle, const void *key) {
@@ -48,8 +49,19 @@ void *ListNext(ListHandle *handle, uint32_t *position) {
     }
     const uint32_t count = block->Count;
     uint32_t first = *position == 0 ? 0 : *position - 1;
-    first = std::min(std::max(first, SideOf(block)->LeadingEmpty), count);
+    if (first >= count) {
+        return nullptr;
+    }
+    unsigned char *slot = SlotAt(block, first);
+    // Below the first hole every slot is live, and so is one whose first
+    // word shows a non-zero byte.
+    if (block->FirstHole == nullptr || slot < block->FirstHole ||
+        !MayBeEmpty(slot, block->ElementSize)) {
+        *position = first + 1;
+        return slot;
+    }
     // The first live slot is the one that ends the run of empty ones.
+    first = std::max(first, SideOf(block)->LeadingEmpty);
     uint32_t index = first + EmptyRun(SlotAt(block, first), count - first, block->ElementSize);
     if (index == count) {
         return nullptr;

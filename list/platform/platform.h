@@ -1,6 +1,6 @@
-// platform.h - what the list needs from the operating system: the C heap, a
-// recursive lock and byte moves. One implementation per platform, chosen by
-// the build (posix.cpp, win.cpp).
+// platform.h - what the list needs from the operating system: the C heap and a
+// recursive lock. One implementation per platform, chosen by the build
+// (posix.cpp, win.cpp).
 #ifndef SLOT_LIST_PLATFORM_H
 #define SLOT_LIST_PLATFORM_H
 
@@ -41,10 +41,6 @@ void PlatLockFini(ListLock *lock);
 //   int PlatLockTryEnter(ListLock *lock): takes the lock if it is free or
 //     already the caller's, without waiting; 1 when taken (then needs a
 //     Leave), 0 when another thread owns it.
-
-// Overlap-safe copy, and clear.
-void PlatMove(void *destination, const void *source, size_t length);
-void PlatZero(void *destination, size_t length);
 
 } // namespace slot_list::internal
 

@@ -8,7 +8,6 @@
 
 #include <pthread.h>
 #include <stdlib.h>
-#include <string.h>
 
 namespace slot_list::internal {
 
@@ -62,14 +61,6 @@ void PlatLockWake(ListLock *lock) {
     pthread_mutex_lock(&lock->Mutex);
     pthread_cond_signal(&lock->Wakeup);
     pthread_mutex_unlock(&lock->Mutex);
-}
-
-void PlatMove(void *destination, const void *source, size_t length) {
-    memmove(destination, source, length);
-}
-
-void PlatZero(void *destination, size_t length) {
-    memset(destination, 0, length);
 }
 
 } // namespace slot_list::internal

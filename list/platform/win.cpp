@@ -47,12 +47,4 @@ void PlatLockLeave(ListLock *lock) {
     LeaveCriticalSection(&lock->Section);
 }
 
-void PlatMove(void *destination, const void *source, size_t length) {
-    RtlMoveMemory(destination, source, length);
-}
-
-void PlatZero(void *destination, size_t length) {
-    RtlZeroMemory(destination, length);
-}
-
 } // namespace slot_list::internal

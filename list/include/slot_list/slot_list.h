@@ -19,6 +19,21 @@
  * The list never prints, logs or sets an error code; failures are reported
  * through results only.
  *
+ * Threads. Every operation reads the block's address from *handle before it
+ * takes the list's lock, and an insert, delete, clear, compact, reserve or
+ * sort may move or reshape the block meanwhile. So no call may run on a list
+ * while another thread may be changing it: guard every call on a shared list
+ * with one mutex of your own (or use SharedList<T> in C++). Calls that only
+ * read (ListTraverse, ListFind, ListNext, ListSize) may run on one list from
+ * several threads at once while no thread changes it. Distinct lists need no
+ * care. The lock is recursive: it lets a callback read the list it was called
+ * from.
+ *
+ * Callbacks (comparator, visitor, predicate, order) run on the caller's
+ * thread, some of them under the list's lock. Each must return normally (a
+ * C++ exception or a longjmp out of one leaves the lock held) and must not
+ * insert into, delete from or otherwise change the list it was called from.
+ *
  * Plain C99 and C++.
  */
 #ifndef SLOT_LIST_H
@@ -52,6 +67,11 @@ typedef void (*ListVisitProc)(const void *element, uint32_t position, int isEnd)
 /* Called by ListDeleteIf for each live element with its address, its 1-based
  * position and the caller's context; returns non-zero to delete it. */
 typedef int (*ListMatchProc)(const void *element, uint32_t position, void *context);
+
+/* Called by ListSort with two live elements and the caller's context: negative
+ * when first goes before second, zero when they are equivalent, positive when
+ * first goes after second, as for qsort. */
+typedef int (*ListOrderProc)(const void *first, const void *second, void *context);
 
 /* The list's recursive lock. It lives outside the block so that it stays valid
  * and held while a growth moves the block. */
@@ -123,7 +143,7 @@ SLOT_LIST_API int ListInsertMany(ListHandle *handle, const void *elements, uint3
  * Calls the visitor for every live element in slot order with its position,
  * holes using up positions, then once more with (NULL, 0, 1). Runs under the
  * list's lock; the visitor may traverse or search the same list but must not
- * insert into it or delete from it.
+ * change it.
  *
  * Does nothing when handle or *handle is NULL.
  */
@@ -134,8 +154,9 @@ SLOT_LIST_API void ListTraverse(ListHandle *handle);
  *
  * Returns the address of the last matching slot, or NULL when none matches or
  * when handle, *handle or key is NULL. The address is valid until the next
- * growth, compaction or ListDestroy. Takes no lock: safe only while no other
- * thread changes the list.
+ * growth, compaction, clear, sort or ListDestroy. Takes no lock: safe only
+ * while no other thread changes the list. The comparator must not change the
+ * list.
  */
 SLOT_LIST_API void *ListFind(ListHandle *handle, const void *key);
 
@@ -151,7 +172,8 @@ SLOT_LIST_API void *ListFind(ListHandle *handle, const void *key);
  * Returns NULL, with *position unwritten, when no live slot is at or after
  * *position, or when handle, *handle or position is NULL. The address is valid
  * as ListFind's is. Takes no lock: safe only while no other thread changes
- * the list.
+ * the list. Below the first hole it reads no slot, so a walk of a list
+ * without holes costs a few instructions per element.
  */
 SLOT_LIST_API void *ListNext(ListHandle *handle, uint32_t *position);
 
@@ -159,7 +181,8 @@ SLOT_LIST_API void *ListNext(ListHandle *handle, uint32_t *position);
  * Clears the first live slot that the comparator calls equal to the key (slot
  * first, key second), leaving a hole in place. When the holes then exceed
  * HoleLimit, squeezes them out in one compaction pass, which moves the slots
- * above each hole down and lowers Count.
+ * above each hole down and lowers Count. Runs under the list's lock; the
+ * comparator must not change the list.
  *
  * Returns 1 when an element was deleted. Returns 0 with the list unchanged
  * when handle, *handle or key is NULL or when no live slot matches.
@@ -213,6 +236,60 @@ SLOT_LIST_API int ListDeleteAt(ListHandle *handle, uint32_t *position);
 SLOT_LIST_API uint32_t ListDeleteIf(ListHandle *handle, ListMatchProc match, void *context);
 
 /*
+ * Empties the list: every used slot back to all zero bytes, no element and no
+ * hole left, the block and its capacity kept. Runs under the list's lock.
+ * Earlier slot addresses stay inside the block but no longer hold elements.
+ *
+ * Returns 1. Returns 0, with nothing changed, when handle or *handle is NULL.
+ */
+SLOT_LIST_API int ListClear(ListHandle *handle);
+
+/*
+ * Squeezes every hole out now, as the compaction of a deletion does: in place,
+ * the live elements keep their order and move down to positions 1 to their
+ * number, the slots past the new Count are all zero, no hole is left. Runs
+ * under the list's lock; earlier slot addresses are invalid afterwards.
+ *
+ * Returns 1, also when there was no hole. Returns 0, with nothing changed,
+ * when handle or *handle is NULL; and as ListDelete's compaction can, when
+ * the header no longer matches the slots.
+ */
+SLOT_LIST_API int ListCompact(ListHandle *handle);
+
+/*
+ * Grows the block at most once, in whole steps of GrowBy slots, to the
+ * smallest capacity that lets count more single inserts run without growing
+ * (the last slot still never filled); does nothing when the room is there
+ * already. Holes do not count as room: inserts never reuse them. A growth may
+ * move the block, and the new address is stored in *handle. Runs under the
+ * list's lock.
+ *
+ * Returns 1. Returns 0, with the list and *handle exactly as they were, when
+ * handle or *handle is NULL, when the size needed does not fit in 32 bits, or
+ * when the block cannot be grown.
+ */
+SLOT_LIST_API int ListReserve(ListHandle *handle, uint32_t count);
+
+/*
+ * Squeezes the holes out and puts the live elements in the order order gives
+ * (called as order(first, second, context) on two live slots), stably:
+ * elements that order calls equivalent keep the order they had, since one is
+ * put before an element ahead of it only when order(ahead, it, context) is
+ * positive. Positions are renumbered from 1 and the slots past the new Count
+ * are all zero. Runs under the list's lock; order must not change the list.
+ * Takes one scratch block from the heap, of 8 + ElementSize bytes per live
+ * element, for the time of the call (none for fewer than two elements).
+ * Earlier slot addresses are invalid afterwards.
+ *
+ * Returns 1. Returns 0, with the list exactly as it was, when handle, *handle
+ * or order is NULL, when the scratch size does not fit in 32 bits, or when the
+ * heap refuses the scratch block. Returns 0 too, with the list sorted all the
+ * same, when the heap refuses to take the scratch block back (the heap's to
+ * keep then).
+ */
+SLOT_LIST_API int ListSort(ListHandle *handle, ListOrderProc order, void *context);
+
+/*
  * Returns the number of live elements (Count less the holes), or 0 when handle
  * or *handle is NULL. Takes no lock: safe only while no other thread changes
  * the list.
@@ -238,7 +315,9 @@ SLOT_LIST_API int ListDestroy(ListHandle *handle);
  * every byte past the old size reads as zero; on failure it returns NULL and
  * the block stays valid and unchanged. Free releases a block from Alloc (or
  * NULL, as an empty release) and returns non-zero; 0 means it refused, and the
- * block then stays valid. The list never calls them with size 0.
+ * block then stays valid. Alloc and ReAlloc return blocks aligned as malloc
+ * aligns them: the list keeps pointers and its lock in them. The list never
+ * calls them with size 0.
  */
 typedef struct ListHeapMethods {
     void *(*Alloc)(uint32_t size);

@@ -69,8 +69,13 @@ class List {
   public:
     // Walks the live elements in slot order, skipping holes: Value is T for
     // iterator and const T for const_iterator, to which an iterator converts.
-    // An insert, or an erase that compacts, invalidates every iterator and
-    // element reference.
+    // An iterator points into the block itself, as std::vector's do into its
+    // array: it stays valid when the List is moved or swapped (and inside a
+    // growing std::vector<List<T>>), and across inserts that do not grow the
+    // block and erases that do not compact it. An insert that grows the block
+    // (see capacity()), a compaction, clear(), compact(), reserve() that grows
+    // and sort() invalidate every iterator and element reference; end() is
+    // invalidated by any insert or compaction.
     template <typename Value>
     class Iterator {
       public:
@@ -83,14 +88,19 @@ class List {
         Iterator() = default;
         template <typename Other,
                   typename = std::enable_if_t<std::is_same_v<Other, T> && std::is_const_v<Value>>>
-        Iterator(const Iterator<Other> &other) noexcept
-            : handle_(other.handle_), position_(other.position_), element_(other.element_) {}
+        Iterator(const Iterator<Other> &other) noexcept : block_(other.block_), at_(other.at_) {}
 
-        reference operator*() const { return *element_; }
-        pointer operator->() const { return element_; }
+        reference operator*() const { return *at_; }
+        pointer operator->() const { return at_; }
         Iterator &operator++() {
-            position_++;
-            Settle();
+            ++at_;
+            // Below the first hole every slot is live (inserts refuse all-zero
+            // elements): the step is all there is to do. Less one, no hole
+            // (NULL) reads as the highest address.
+            if (reinterpret_cast<uintptr_t>(at_) - 1 >=
+                reinterpret_cast<uintptr_t>(block_->FirstHole) - 1) {
+                Settle();
+            }
             return *this;
         }
         Iterator operator++(int) {
@@ -98,9 +108,7 @@ class List {
             ++*this;
             return before;
         }
-        friend bool operator==(const Iterator &a, const Iterator &b) {
-            return a.element_ == b.element_;
-        }
+        friend bool operator==(const Iterator &a, const Iterator &b) { return a.at_ == b.at_; }
         friend bool operator!=(const Iterator &a, const Iterator &b) { return !(a == b); }
 
       private:
@@ -108,22 +116,36 @@ class List {
         template <typename>
         friend class Iterator;
         // The tag keeps a brace-enclosed key such as {0, 0} from reading as
-        // a handle and a position.
-        struct At {};
-        Iterator(At, const ListHandle *handle, uint32_t position)
-            : handle_(handle), position_(position) {
-            Settle();
-        }
-        // Moves to the first live element at position_ or after it, or to the end.
+        // a block and a slot.
+        struct InBlock {};
+        Iterator(InBlock, ListBlock *block, Value *at) : block_(block), at_(at) {}
+
+        // Past the first hole: moves to the first live slot at at_ or after
+        // it, or to the end of the used range.
         void Settle() {
-            // ListNext neither writes the handle nor changes the block.
-            element_ =
-                static_cast<Value *>(ListNext(const_cast<ListHandle *>(handle_), &position_));
+            Value *end = Slots(block_) + block_->Count;
+            while (at_ < end && HeadIsZero(at_)) {
+                if constexpr (sizeof(T) > sizeof(uint64_t)) {
+                    // The rest of the slot, and any run of holes after it, is
+                    // for the library's zero scan.
+                    ListHandle handle = block_;
+                    uint32_t position = static_cast<uint32_t>(at_ - Slots(block_)) + 1;
+                    void *next = ListNext(&handle, &position);
+                    at_ = next == nullptr ? end : static_cast<Value *>(next);
+                    return;
+                }
+                ++at_;
+            }
+        }
+        // Whether the first bytes of a slot, all of them for a small T, are zero.
+        static bool HeadIsZero(const Value *slot) {
+            uint64_t head = 0;
+            std::memcpy(&head, slot, sizeof(T) < sizeof head ? sizeof(T) : sizeof head);
+            return head == 0;
         }
 
-        const ListHandle *handle_ = nullptr;
-        uint32_t position_ = 0;
-        Value *element_ = nullptr;
+        ListBlock *block_ = nullptr;
+        Value *at_ = nullptr;
     };
     using iterator = Iterator<T>;
     using const_iterator = Iterator<const T>;
@@ -189,12 +211,12 @@ class List {
     //
     // Erasing end() does nothing and returns end().
     iterator erase(const_iterator pos) noexcept {
-        if (pos.element_ == nullptr) {
+        if (handle_ == nullptr || pos.at_ == Slots(handle_) + handle_->Count) {
             return end();
         }
-        uint32_t position = pos.position_;
+        auto position = static_cast<uint32_t>(pos.at_ - Slots(handle_)) + 1;
         ListDeleteAt(&handle_, &position);
-        return iterator(typename iterator::At{}, &handle_, position);
+        return IteratorAt(position);
     }
 
     // Turns every element for which pred(const T &) is true into a hole, in
@@ -206,10 +228,45 @@ class List {
         return ListDeleteIf(&handle_, &Match<Predicate>, &pred);
     }
 
-    // Erases every element.
-    void clear() noexcept {
-        ListDeleteIf(
-            &handle_, [](const void *, uint32_t, void *) noexcept { return 1; }, nullptr);
+    // Erases every element, keeping the capacity; no hole is left (ListClear).
+    void clear() noexcept { ListClear(&handle_); }
+
+    // Squeezes every hole out now, the elements keeping their order
+    // (ListCompact).
+    void compact() noexcept { ListCompact(&handle_); }
+
+    // Makes room for count more inserts without growing, in whole steps of
+    // the growth step (ListReserve). Returns false, with the list unchanged,
+    // when the size would pass 32 bits, when memory runs out or when the list
+    // was moved from.
+    bool reserve(std::size_t count) noexcept {
+        return count <= UINT32_MAX && ListReserve(&handle_, static_cast<uint32_t>(count)) != 0;
+    }
+
+    // Puts the elements in the order less(const T &, const T &) gives, as
+    // std::stable_sort does, and squeezes the holes out (ListSort). less must
+    // not throw or call this list. Returns false, with the list unchanged,
+    // when memory for the sort runs out or when the list was moved from.
+    template <typename Less>
+    bool sort(Less less) noexcept {
+        return ListSort(&handle_, &Order<Less>, &less) != 0;
+    }
+
+    // A list of its own with the same growth step, hole limit and elements in
+    // the same order, without the holes; std::nullopt when memory runs out
+    // or when this list was moved from.
+    std::optional<List> copy() const noexcept {
+        if (handle_ == nullptr) {
+            return std::nullopt;
+        }
+        std::optional<List> twin = create(handle_->GrowBy, handle_->HoleLimit);
+        if (!twin || !twin->reserve(size())) {
+            return std::nullopt;
+        }
+        for (const T &element : *this) {
+            twin->insert(element);
+        }
+        return twin;
     }
 
     // The last element equal to key, or nullptr when there is none. The
@@ -233,12 +290,14 @@ class List {
         return handle_ == nullptr ? 0 : (handle_->BlockSize - sizeof(ListBlock)) / sizeof(T);
     }
 
-    iterator begin() noexcept { return iterator(typename iterator::At{}, &handle_, 1); }
-    iterator end() noexcept { return iterator(); }
-    const_iterator begin() const noexcept {
-        return const_iterator(typename const_iterator::At{}, &handle_, 1);
+    iterator begin() noexcept { return IteratorAt(1); }
+    iterator end() noexcept {
+        return handle_ == nullptr ? iterator()
+                                  : iterator(typename iterator::InBlock{}, handle_,
+                                             Slots(handle_) + handle_->Count);
     }
-    const_iterator end() const noexcept { return const_iterator(); }
+    const_iterator begin() const noexcept { return const_cast<List *>(this)->begin(); }
+    const_iterator end() const noexcept { return const_cast<List *>(this)->end(); }
 
     // Calls visit(element) for every live element in slot order. visit must
     // not insert into or erase from this list.
@@ -251,6 +310,17 @@ class List {
 
   private:
     explicit List(ListHandle handle) noexcept : handle_(handle) {}
+
+    // The slot area, right after the header.
+    static T *Slots(ListBlock *block) noexcept { return reinterpret_cast<T *>(block + 1); }
+
+    // The iterator to the first live element at position or after it.
+    iterator IteratorAt(uint32_t position) noexcept {
+        void *element = ListNext(&handle_, &position);
+        return element == nullptr
+                   ? end()
+                   : iterator(typename iterator::InBlock{}, handle_, static_cast<T *>(element));
+    }
 
     void Release() noexcept {
         // A block the heap refuses to take back is given up: a destructor has
@@ -269,6 +339,15 @@ class List {
     template <typename Predicate>
     static int Match(const void *element, uint32_t, void *predicate) noexcept {
         return (*static_cast<Predicate *>(predicate))(*static_cast<const T *>(element)) ? 1 : 0;
+    }
+    // ListSort moves an element ahead of an earlier one only when the order
+    // is positive, so one call of less per comparison keeps the sort stable.
+    template <typename Less>
+    static int Order(const void *first, const void *second, void *less) noexcept {
+        return (*static_cast<Less *>(less))(*static_cast<const T *>(second),
+                                            *static_cast<const T *>(first))
+                   ? 1
+                   : 0;
     }
 
     ListHandle handle_ = nullptr;
@@ -331,9 +410,33 @@ class SharedList {
         std::lock_guard<std::mutex> lock(mutex_);
         return list_.erase_if(std::move(pred));
     }
+    // As List::clear, compact, reserve and sort; less runs under the lock
+    // and must not call this list.
     void clear() noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
         list_.clear();
+    }
+    void compact() noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        list_.compact();
+    }
+    bool reserve(std::size_t count) noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.reserve(count);
+    }
+    template <typename Less>
+    bool sort(Less less) noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return list_.sort(std::move(less));
+    }
+    // As List::copy: a SharedList of its own, with a mutex of its own.
+    std::optional<SharedList> copy() const noexcept {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::optional<List<T, Equal>> twin = list_.copy();
+        if (!twin) {
+            return std::nullopt;
+        }
+        return SharedList(std::move(*twin));
     }
     // A copy of the last element equal to key, or std::nullopt.
     std::optional<T> find(const T &key) const noexcept {
