@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -173,6 +175,53 @@ TYPED_TEST(ListTest, MoveLeavesSourceEmpty) {
     EXPECT_EQ((Pairs{{5, 50}}), Contents(*list));
 }
 
+// Copy, sort, compact, reserve and clear: the holes go and the capacity stays
+// a whole number of growth steps; clear keeps the block, so rounds of inserts
+// and clears never grow it past the first round's size.
+TYPED_TEST(ListTest, WholeListOperationsSqueezeTheHolesAndKeepTheBlock) {
+    using L = typename TypeParam::Type;
+    auto list = L::create(4, 100);
+    ASSERT_TRUE(list);
+    uint32_t n = 0;
+    for (uint32_t key : {5, 3, 9, 3, 7, 1}) {
+        ASSERT_TRUE(list->insert({key, key * 10 + n++}));
+    }
+    ASSERT_TRUE(list->erase({9, 0}));
+    std::optional<L> twin = list->copy();
+    ASSERT_TRUE(twin);
+    EXPECT_EQ(Contents(*list), Contents(*twin));
+    EXPECT_EQ(0u, twin->holes());
+    ASSERT_TRUE(twin->insert({2, 2}));
+    EXPECT_EQ(5u, list->size());
+
+    // Stable: the two 3s keep their order.
+    EXPECT_TRUE(list->sort([](const Item &a, const Item &b) { return a.key < b.key; }));
+    EXPECT_EQ((Pairs{{1, 15}, {3, 31}, {3, 33}, {5, 50}, {7, 74}}), Contents(*list));
+    EXPECT_EQ(0u, list->holes());
+    ASSERT_TRUE(list->erase({3, 0}));
+    list->compact();
+    EXPECT_EQ(0u, list->holes());
+    EXPECT_EQ((Pairs{{1, 15}, {3, 33}, {5, 50}, {7, 74}}), Contents(*list));
+
+    EXPECT_TRUE(list->reserve(6));
+    EXPECT_EQ(12u, list->capacity());
+    EXPECT_FALSE(list->reserve(std::size_t{UINT32_MAX} + 1));
+    for (int round = 0; round < 3; round++) {
+        list->clear();
+        EXPECT_TRUE(list->empty());
+        EXPECT_EQ(0u, list->holes());
+        for (uint32_t key = 1; key <= 11; key++) {
+            ASSERT_TRUE(list->insert({key, key}));
+        }
+        EXPECT_EQ(12u, list->capacity());
+    }
+
+    L moved(std::move(*list));
+    EXPECT_FALSE(list->copy());
+    EXPECT_FALSE(list->reserve(1));
+    EXPECT_FALSE(list->sort([](const Item &, const Item &) { return false; }));
+}
+
 TEST(ListDefaults, EqualityIsBytewiseAndRangeForSkipsHoles) {
     auto list = slot_list::List<Item>::create(3, 8);
     ASSERT_TRUE(list);
@@ -228,6 +277,80 @@ TEST(ListDefaults, EraseAtAnIteratorGoesOnWithTheNextElement) {
     EXPECT_TRUE(first == view.begin());
     EXPECT_EQ(101u, first->value);
     EXPECT_EQ(found, view.find({4, 7}));
+}
+
+// Iterators point into the block: they walk on after the list is moved,
+// swapped or moved inside a growing vector of lists, and after inserts that
+// do not grow the block.
+TEST(ListDefaults, IteratorsOutliveAMoveOfTheList) {
+    auto make = [](uint32_t first) {
+        auto list = slot_list::List<Item>::create(8, 8);
+        for (uint32_t key = first; key < first + 5; key++) {
+            EXPECT_TRUE(list && list->insert({key, key}));
+        }
+        return std::move(*list);
+    };
+    auto keysFrom = [](slot_list::List<Item>::iterator it, slot_list::List<Item>::iterator end) {
+        std::vector<uint32_t> keys;
+        for (; it != end; ++it) {
+            keys.push_back(it->key);
+        }
+        return keys;
+    };
+    slot_list::List<Item> a = make(1);
+    auto it = std::next(a.begin());
+    slot_list::List<Item> b = std::move(a);
+    EXPECT_EQ((std::vector<uint32_t>{2, 3, 4, 5}), keysFrom(it, b.end()));
+
+    slot_list::List<Item> c = make(11);
+    auto fromC = c.begin();
+    std::swap(b, c);
+    ASSERT_TRUE(b.insert({16, 16}));
+    EXPECT_EQ((std::vector<uint32_t>{11, 12, 13, 14, 15, 16}), keysFrom(fromC, b.end()));
+
+    std::vector<slot_list::List<Item>> lists;
+    lists.push_back(make(21));
+    auto first = lists[0].begin();
+    for (uint32_t i = 0; i < 40; i++) {
+        lists.push_back(make(100 + i));
+    }
+    EXPECT_EQ((std::vector<uint32_t>{21, 22, 23, 24, 25}), keysFrom(first, lists[0].end()));
+}
+
+// The inline walk tells holes from elements whose only non-zero byte is the
+// last, for elements within a word (read whole) and past it (the first word,
+// then the library's scan over runs of holes).
+template <typename T>
+class IteratorScan : public testing::Test {};
+template <std::size_t N>
+struct Bytes {
+    unsigned char b[N];
+};
+using ScanSizes = testing::Types<Bytes<1>, Bytes<5>, Bytes<8>, Bytes<13>, Bytes<200>>;
+TYPED_TEST_SUITE(IteratorScan, ScanSizes, );
+
+TYPED_TEST(IteratorScan, SkipsRunsOfHoles) {
+    auto list = slot_list::List<TypeParam>::create(16, 1000);
+    ASSERT_TRUE(list);
+    std::vector<unsigned> expected;
+    for (unsigned key = 1; key <= 120; key++) {
+        TypeParam element{};
+        element.b[sizeof element - 1] = static_cast<unsigned char>(key);
+        ASSERT_TRUE(list->insert(element));
+        expected.push_back(key);
+    }
+    for (unsigned key = 1; key <= 120; key++) {
+        if (key % 7 < 3 || (key >= 50 && key < 110) || key == 120) {
+            ASSERT_EQ(
+                1u, list->erase_if([key](const TypeParam &e) { return e.b[sizeof e - 1] == key; }));
+            expected.erase(std::find(expected.begin(), expected.end(), key));
+        }
+    }
+    std::vector<unsigned> keys;
+    for (const TypeParam &element : *list) {
+        keys.push_back(element.b[sizeof element - 1]);
+    }
+    EXPECT_EQ(expected, keys);
 }
 
 struct Sample {
@@ -287,10 +410,14 @@ TEST(SharedListThreads, ConcurrentMixedOperationsKeepEveryThreadsElements) {
                     auto it = mine.find(key);
                     bad +=
                         it == mine.end() ? found.has_value() : !found || found->value != it->second;
-                } else {
+                } else if (op % 2 == 0) {
                     size_t own = 0;
                     list->for_each([&](const Item &item) { own += (item.key >> 16) == t + 1; });
                     bad += own != mine.size();
+                } else {
+                    // Reshaping the whole list keeps every thread's elements.
+                    bad += !list->sort([](const Item &x, const Item &y) { return x.key < y.key; });
+                    list->compact();
                 }
             }
         });

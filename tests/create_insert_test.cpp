@@ -133,29 +133,39 @@ std::vector<unsigned char> Batch(uint32_t size, uint32_t first, uint32_t count) 
     return batch;
 }
 
-// A batch ends where as many single inserts would, with one heap call at most.
+// A batch, or a reservation for it, ends where as many single inserts would,
+// with one heap call at most; after the reservation the batch needs none.
 TEST_P(ListInsertGrowth, ABatchEndsWhereSingleInsertsDoInOneGrowth) {
     const GrowthCase &growth = GetParam();
     const auto total = static_cast<uint32_t>(growth.Capacities.size());
     for (uint32_t singles : {0u, 1u}) {
         for (uint32_t count = 0; singles + count <= total; count++) {
-            SCOPED_TRACE(std::to_string(singles) + " single, then " + std::to_string(count));
-            TestHeap heap;
-            ListHandle handle = MakeList(growth.GrowBy, 128, 1);
-            InsertKeys(&handle, singles == 1 ? std::vector<uint32_t>{1} : std::vector<uint32_t>{});
-            uint32_t before = Capacity(handle);
-            uint64_t calls = heap.Calls();
-            std::vector<unsigned char> batch = Batch(128, singles + 1, count);
-            static const unsigned char none = 0;
-            ASSERT_EQ(1, ListInsertMany(&handle, batch.empty() ? &none : batch.data(), count));
-            uint32_t inserted = singles + count;
-            EXPECT_EQ(inserted == 0 ? growth.GrowBy : growth.Capacities[inserted - 1],
-                      Capacity(handle));
-            EXPECT_EQ(Capacity(handle) > before ? 1u : 0u, heap.Calls() - calls);
-            std::vector<uint32_t> keys(inserted);
-            std::iota(keys.begin(), keys.end(), 1u);
-            EXPECT_EQ(keys, SlotKeys(handle));
-            EXPECT_NE(0, ListDestroy(&handle));
+            for (bool reserve : {false, true}) {
+                SCOPED_TRACE(std::to_string(singles) + " single, then " + std::to_string(count) +
+                             (reserve ? ", reserved" : ""));
+                TestHeap heap;
+                ListHandle handle = MakeList(growth.GrowBy, 128, 1);
+                InsertKeys(&handle,
+                           singles == 1 ? std::vector<uint32_t>{1} : std::vector<uint32_t>{});
+                uint32_t before = Capacity(handle);
+                uint64_t calls = heap.Calls();
+                if (reserve) {
+                    ASSERT_EQ(1, ListReserve(&handle, count));
+                }
+                std::vector<unsigned char> batch = Batch(128, singles + 1, count);
+                static const unsigned char none = 0;
+                uint64_t reserved = heap.Calls();
+                ASSERT_EQ(1, ListInsertMany(&handle, batch.empty() ? &none : batch.data(), count));
+                EXPECT_EQ(reserved, reserve ? heap.Calls() : reserved);
+                uint32_t inserted = singles + count;
+                EXPECT_EQ(inserted == 0 ? growth.GrowBy : growth.Capacities[inserted - 1],
+                          Capacity(handle));
+                EXPECT_EQ(Capacity(handle) > before ? 1u : 0u, heap.Calls() - calls);
+                std::vector<uint32_t> keys(inserted);
+                std::iota(keys.begin(), keys.end(), 1u);
+                EXPECT_EQ(keys, SlotKeys(handle));
+                EXPECT_NE(0, ListDestroy(&handle));
+            }
         }
     }
 }
@@ -210,8 +220,8 @@ const unsigned char *BeforeAnUnreadablePage(const unsigned char *bytes, size_t l
     return pages + page - length;
 }
 
-// All or nothing: whatever refuses a batch leaves every byte of the list, and
-// the handle, as they were.
+// All or nothing: whatever refuses a batch, or a reservation, leaves every
+// byte of the list, and the handle, as they were.
 TEST(ListInsertMany, LeavesTheListAsItWasOnAnyRefusal) {
     struct Refusal {
         const char *Name;
@@ -253,6 +263,27 @@ TEST(ListInsertMany, LeavesTheListAsItWasOnAnyRefusal) {
              (*handle)->Count = UINT32_MAX - 2;
              int result = ListInsertMany(handle, batch.data(), 3);
              (*handle)->Count = 2;
+             return result;
+         }},
+        {"reserve: null handle",
+         [](ListHandle *, TestHeap &, std::vector<unsigned char> &) {
+             ListHandle none = nullptr;
+             return ListReserve(nullptr, 3) + ListReserve(&none, 3);
+         }},
+        {"reserve: growth refused",
+         [](ListHandle *handle, TestHeap &heap, std::vector<unsigned char> &) {
+             heap.FailAt(1);
+             return ListReserve(handle, 3);
+         }},
+        {"reserve: 2^32 - 1 elements",
+         [](ListHandle *handle, TestHeap &, std::vector<unsigned char> &) {
+             return ListReserve(handle, UINT32_MAX);
+         }},
+        {"reserve: grown size past 32 bits",
+         [](ListHandle *handle, TestHeap &, std::vector<unsigned char> &) {
+             (*handle)->GrowBy = UINT32_MAX;
+             int result = ListReserve(handle, 3);
+             (*handle)->GrowBy = 4;
              return result;
          }},
     };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "helpers.h"
@@ -286,9 +287,63 @@ int MatchAll(const void *, uint32_t, void *) {
     return 1;
 }
 
+// Orders by key / 10, so that 11 to 19 are equivalent; counts its calls and
+// checks the context it is given.
+int OrderCalls;
+int OrderKeys(const void *first, const void *second, void *context) {
+    OrderCalls++;
+    EXPECT_EQ(&OrderCalls, context);
+    return static_cast<int>(KeyOf(first) / 10) - static_cast<int>(KeyOf(second) / 10);
+}
+
+// Clear, compact and sort end alike: the live elements (none after a clear)
+// from slot 0 up, no hole counted or remembered, every slot past them zero,
+// the capacity kept; inserts go on after them.
+TEST_F(Delete, ClearCompactAndSortLeaveNoHole) {
+    struct Case {
+        const char *Name;
+        std::function<int(ListHandle *)> Call;
+        Keys After;
+    };
+    const Case cases[] = {
+        {"clear", ListClear, {}},
+        {"compact", ListCompact, {31, 12, 11, 33, 2}},
+        // Stable: 12 stays ahead of 11, and 31 of 33.
+        {"sort",
+         [](ListHandle *list) { return ListSort(list, OrderKeys, &OrderCalls); },
+         {2, 12, 11, 31, 33}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Name);
+        handle = MakeList(4, 16, 5);
+        InsertKeys(&handle, {31, 25, 12, 25, 11, 33, 2, 9});
+        for (uint32_t key : {25u, 25u, 9u}) { // holes side by side and last
+            ASSERT_EQ(1, DeleteKey(&handle, key));
+        }
+        const uint32_t blockSize = handle->BlockSize;
+        EXPECT_EQ(1, c.Call(&handle));
+        EXPECT_EQ(c.After, SlotKeys(handle));
+        EXPECT_EQ(0u, handle->HoleCount);
+        EXPECT_EQ(nullptr, handle->FirstHole);
+        EXPECT_TRUE(TailIsZero());
+        EXPECT_EQ(blockSize, handle->BlockSize);
+        // Nothing left to squeeze: the same again changes nothing.
+        std::vector<unsigned char> before = Snapshot(handle);
+        EXPECT_EQ(1, c.Call(&handle));
+        EXPECT_EQ(before, Snapshot(handle));
+        InsertKeys(&handle, {7});
+        Keys after = c.After;
+        after.push_back(7);
+        EXPECT_EQ(after, SlotKeys(handle));
+        EXPECT_EQ(1, DeleteKey(&handle, 7));
+        EXPECT_EQ(Slot(handle->Count - 1), handle->FirstHole);
+        EXPECT_NE(0, ListDestroy(&handle));
+    }
+}
+
 // Bad arguments and positions with no live element: 0, nothing changed, the
 // position unwritten and no callback made.
-TEST_F(Delete, AtPositionAndIfRefuseWithNothingChanged) {
+TEST_F(Delete, AtPositionIfAndTheWholeListCallsRefuseWithNothingChanged) {
     handle = MakeList(4, 16, 1);
     InsertKeys(&handle, {1, 2, 3});
     ASSERT_EQ(1, DeleteKey(&handle, 2));
@@ -309,6 +364,12 @@ TEST_F(Delete, AtPositionAndIfRefuseWithNothingChanged) {
     EXPECT_EQ(0u, ListDeleteIf(&handle, nullptr, nullptr));
     EXPECT_EQ(0u, ListSize(nullptr));
     EXPECT_EQ(0u, ListSize(&none));
+    for (ListHandle *bad : {static_cast<ListHandle *>(nullptr), &none}) {
+        EXPECT_EQ(0, ListClear(bad));
+        EXPECT_EQ(0, ListCompact(bad));
+        EXPECT_EQ(0, ListSort(bad, OrderKeys, nullptr));
+    }
+    EXPECT_EQ(0, ListSort(&handle, nullptr, nullptr));
     EXPECT_EQ(before, Snapshot(handle));
     EXPECT_EQ(0, CompareCalls);
 }

@@ -70,6 +70,8 @@ enum class Op {
     DeleteIf,
     Traverse,
     Find,
+    Reserve,
+    Sort,
     Destroy
 };
 
@@ -157,6 +159,15 @@ class OomSweep : public ::testing::TestWithParam<std::tuple<Case, bool, Layer>> 
             return static_cast<int>(Visits.size());
         case Op::Find:
             return ListFind(handle, element.data()) != nullptr;
+        case Op::Reserve:
+            return ListReserve(handle, C().Key);
+        case Op::Sort:
+            return ListSort(
+                handle,
+                [](const void *first, const void *second, void *) {
+                    return KeyOf(first) < KeyOf(second) ? -1 : KeyOf(first) > KeyOf(second);
+                },
+                nullptr);
         case Op::Destroy:
             return ListDestroy(handle);
         }
@@ -211,7 +222,17 @@ class OomSweep : public ::testing::TestWithParam<std::tuple<Case, bool, Layer>> 
             break;
         case Op::Insert:
         case Op::InsertOwnSlot:
+        case Op::Reserve:
             CheckUnchanged(before, handle, where);
+            break;
+        case Op::Sort:
+            if (failed == 1) {
+                CheckUnchanged(before, handle, where);
+            } else {
+                // Only the scratch block was refused back: the sort stands.
+                CheckEq(C().After, SlotKeys(handle), where + " slots");
+                CheckEq(true, LockIsFree(handle->Lock), where + " lock free");
+            }
             break;
         case Op::Destroy:
             if (failed == 1) {
@@ -274,6 +295,11 @@ TEST_P(OomSweep, LeavesWhatTheContractSays) {
             CheckFailed(n, result, before, handle, where);
             if (C().Operation == Op::Destroy && n > 1) {
                 CheckEq(size_t{1}, heap.Outstanding(), where + " lock storage kept by the heap");
+                continue;
+            }
+            if (C().Operation == Op::Sort && n > 1) {
+                CheckEq(true, ListDestroy(&handle) != 0, where + " destroy");
+                CheckEq(size_t{1}, heap.Outstanding(), where + " scratch kept by the heap");
                 continue;
             }
             if (C().Operation == Op::Create && n > 1 && Every()) {
@@ -439,6 +465,8 @@ const Case Cases[] = {
      0},
     {"traverse", Op::Traverse, 2, 16, 3, {1, 2, 3}, {2}, false, 0, {1, 0, 3}, 0, 0},
     {"find", Op::Find, 2, 16, 3, {1, 2, 3}, {2}, false, 3, {1, 0, 3}, 0, 0},
+    {"reserve, moving", Op::Reserve, 4, 16, 2, {1, 2}, {}, true, 5, {1, 2}, 1, 1, 1},
+    {"sort", Op::Sort, 4, 16, 5, {3, 1, 2, 5, 4}, {4}, false, 0, {1, 2, 3, 5}, 2, 2},
     {"destroy empty list", Op::Destroy, 2, 16, 1, {}, {}, false, 0, {}, 2, 2},
     {"destroy large list", Op::Destroy, 7, 24, 3, Large, {5}, false, 0, {}, 2, 2},
 };

@@ -66,6 +66,12 @@ TEST_P(Scan, RunsOfHolesAreSkippedAndLateBytesKeepSlotsLive) {
         EXPECT_EQ(live[key] ? slot : nullptr, ListFind(&handle, element(key).data())) << key;
     }
     EXPECT_EQ(expected, Seen);
+    Seen.clear();
+    uint32_t p = 1;
+    for (void *e; (e = ListNext(&handle, &p)) != nullptr; p++) {
+        Seen.emplace_back(e, p);
+    }
+    EXPECT_EQ(expected, Seen);
     // The first live slot after the long run is found and deleted.
     EXPECT_EQ(1, ListDelete(&handle, element(192).data()));
     EXPECT_EQ(0, ListDelete(&handle, element(150).data()));
