@@ -129,10 +129,8 @@ TEST(MemReAlloc, FailureLeavesTheBlockValid) {
 
 // At 32 bits the heap's own bookkeeping on top of a size near 2^32 no longer
 // fits in a size_t; the request must be refused, not wrapped to a short block.
-// Elsewhere the test is skipped. Its suite holds nothing else, so that ctest,
-// which runs a suite as one test, lists the suite among the tests that did
-// not run, and the suite's name says why.
-TEST(DefaultHeapAt32Bits, RefusesSizesItCannotRepresent) {
+// Elsewhere the test is skipped.
+TEST(MemReAlloc, At32BitsRefusesSizesItCannotRepresent) {
     // Decided at compile time: MSVC's /W4 takes a plain if on sizeof for a
     // mistake (C4127, a constant condition).
     if constexpr (sizeof(size_t) > sizeof(uint32_t)) {
