@@ -2,34 +2,49 @@
 # SLOT_LIST_TEST is ON (GoogleTest required), OFF, or AUTO: the tests are built
 # when GoogleTest is found, and otherwise configuration says so in one line and
 # goes on, so that a first build needs nothing beyond a compiler and CMake.
+# GoogleTest is the installed package, or built with the project from
+# SLOT_LIST_GTEST_SOURCE_DIR when that is set, as in cross builds, for which
+# no package exists (Debian's libgtest-dev installs the sources too).
 # Sets SLOT_LIST_BUILD_TESTS.
 set(SLOT_LIST_BUILD_TESTS OFF)
-string(TOUPPER "${SLOT_LIST_TEST}" test_mode)
-if(test_mode STREQUAL "AUTO")
-  set(required OFF)
-elseif(SLOT_LIST_TEST)
-  set(required ON)
-else()
+if(NOT SLOT_LIST_TEST)
   return()
 endif()
+string(TOUPPER "${SLOT_LIST_TEST}" test_mode)
+if(CMAKE_CROSSCOMPILING AND NOT SLOT_LIST_GTEST_SOURCE_DIR)
+  set(SLOT_LIST_GTEST_SOURCE_DIR /usr/src/googletest)
+endif()
 
-# Cross and -m32 builds cannot use the host's GoogleTest package.
-if(CMAKE_CROSSCOMPILING OR SLOT_LIST_GTEST_FROM_SOURCE)
-  if(EXISTS ${SLOT_LIST_GTEST_SOURCE_DIR}/CMakeLists.txt)
-    include(${PROJECT_SOURCE_DIR}/cmake/gtest-from-source.cmake)
-    set(SLOT_LIST_BUILD_TESTS ON)
-  elseif(required)
-    message(FATAL_ERROR "No GoogleTest sources in ${SLOT_LIST_GTEST_SOURCE_DIR} (install "
-                        "libgtest-dev, or set SLOT_LIST_GTEST_SOURCE_DIR)")
+if(NOT SLOT_LIST_GTEST_SOURCE_DIR)
+  if(test_mode STREQUAL "AUTO")
+    find_package(GTest QUIET)
+  else()
+    find_package(GTest REQUIRED)
   endif()
-elseif(required)
-  find_package(GTest REQUIRED)
-  set(SLOT_LIST_BUILD_TESTS ON)
-else()
-  find_package(GTest QUIET)
   if(GTest_FOUND)
     set(SLOT_LIST_BUILD_TESTS ON)
   endif()
+elseif(EXISTS ${SLOT_LIST_GTEST_SOURCE_DIR}/CMakeLists.txt)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  # GoogleTest has its own Windows threading; keep winpthread out of it. With
+  # MSVC it would pick the static C runtime (/MT) unless told to use the one
+  # the project's programs use.
+  if(WIN32)
+    set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  endif()
+  # GoogleTest marks its include folders SYSTEM itself, so that its headers do
+  # not trip the tests' warnings.
+  add_subdirectory(${SLOT_LIST_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  if(NOT TARGET GTest::gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  endif()
+  set(SLOT_LIST_BUILD_TESTS ON)
+elseif(NOT test_mode STREQUAL "AUTO")
+  message(FATAL_ERROR "No GoogleTest sources in ${SLOT_LIST_GTEST_SOURCE_DIR} (install "
+                      "libgtest-dev, or set SLOT_LIST_GTEST_SOURCE_DIR)")
 endif()
 
 if(NOT SLOT_LIST_BUILD_TESTS)

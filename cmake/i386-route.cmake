@@ -1,7 +1,6 @@
 # How programs built for 32-bit x86 Linux (-m32) run on this machine: natively
 # when the kernel runs i386 code, else under qemu-i386 as the emulator of every
-# test. SLOT_LIST_I386_ROUTE forces a route (native or qemu); the default,
-# auto, runs a tiny static probe to choose. No working route stops the
+# test. A tiny static probe chooses; no working route stops the
 # configuration: the 32-bit runs are never skipped.
 if(NOT (CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SIZEOF_VOID_P EQUAL 4))
   return()
@@ -22,23 +21,14 @@ function(slot_list_i386_probe)
   set(probe_log "${probe_log}" PARENT_SCOPE)
 endfunction()
 
-set(route ${SLOT_LIST_I386_ROUTE})
-if(route STREQUAL "auto")
-  slot_list_i386_probe()
-  if(NOT probe_built)
-    message(FATAL_ERROR "Cannot link a static 32-bit program (install gcc-multilib and "
-                        "g++-multilib):\n${probe_log}")
-  endif()
-  if(probe_run STREQUAL "0")
-    set(route native)
-  else()
-    set(route qemu)
-  endif()
+slot_list_i386_probe()
+if(NOT probe_built)
+  message(FATAL_ERROR "Cannot link a static 32-bit program (install gcc-multilib and "
+                      "g++-multilib):\n${probe_log}")
 endif()
-
-if(route STREQUAL "native")
+if(probe_run STREQUAL "0")
   message(STATUS "32-bit route: native (this kernel runs i386 programs)")
-elseif(route STREQUAL "qemu")
+else()
   find_program(SLOT_LIST_QEMU_I386 qemu-i386)
   if(NOT SLOT_LIST_QEMU_I386)
     message(FATAL_ERROR "This kernel cannot run i386 programs and qemu-i386 is missing: "
@@ -61,6 +51,4 @@ elseif(route STREQUAL "qemu")
   # What a test that starts a program of the build as a child process puts
   # in front of it, since the kernel cannot run the program itself.
   set(SLOT_LIST_CHILD_RUNNER ${CMAKE_CROSSCOMPILING_EMULATOR})
-else()
-  message(FATAL_ERROR "SLOT_LIST_I386_ROUTE is '${route}': use auto, native or qemu")
 endif()

@@ -1,38 +1,26 @@
 # How the Windows programs of a MinGW build run here: under Wine, with a Wine
 # prefix of the build's own. 64-bit programs use wine64. 32-bit programs use
 # the 32-bit loader (Debian's wine32:i386) where this kernel runs it, else
-# wine64 in WoW64 mode with the i386 Windows DLLs of libwine:i386, found in
-# SLOT_LIST_WINE_I386_DLLS. SLOT_LIST_WINE32_ROUTE forces one (wine32 or
-# wow64); the default, auto, tries the 32-bit loader. No working route stops
-# the configuration: the tests are never skipped.
+# wine64 in WoW64 mode with the i386 Windows DLLs of libwine:i386, installed
+# or unpacked into build/wine-i386 (.ci/deps.sh). No working route stops the
+# configuration: the tests are never skipped.
 if(NOT (CMAKE_CROSSCOMPILING AND WIN32) OR CMAKE_CROSSCOMPILING_EMULATOR)
   return()
 endif()
 
 set(wine_dir /usr/lib/wine)
 set(wine_prefix ${CMAKE_BINARY_DIR}/wine-prefix)
+set(loader ${wine_dir}/wine64)
+set(route wine64)
 set(dll_path "")
-
-if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(loader ${wine_dir}/wine64)
-  set(route "wine64")
-else()
-  set(route ${SLOT_LIST_WINE32_ROUTE})
-  if(route STREQUAL "auto")
-    set(route wow64)
-    if(EXISTS ${wine_dir}/wine)
-      execute_process(COMMAND ${wine_dir}/wine --version RESULT_VARIABLE runs OUTPUT_QUIET
-                      ERROR_QUIET)
-      if(runs STREQUAL "0")
-        set(route wine32)
-      endif()
-    endif()
-  endif()
-  if(route STREQUAL "wine32")
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  execute_process(COMMAND ${wine_dir}/wine --version RESULT_VARIABLE runs OUTPUT_QUIET ERROR_QUIET)
+  if(runs STREQUAL "0")
+    set(route wine32)
     set(loader ${wine_dir}/wine)
-  elseif(route STREQUAL "wow64")
-    set(loader ${wine_dir}/wine64)
-    foreach(candidate ${SLOT_LIST_WINE_I386_DLLS} /usr/lib/i386-linux-gnu/wine
+  else()
+    set(route wow64)
+    foreach(candidate /usr/lib/i386-linux-gnu/wine
                       ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
       if(EXISTS ${candidate}/i386-windows/kernel32.dll)
         set(dll_path ${candidate})
@@ -42,12 +30,10 @@ else()
     if(NOT dll_path)
       message(FATAL_ERROR "No way to run 32-bit Windows programs: the 32-bit Wine loader does "
                           "not run here and no i386 Windows DLLs were found. Install wine32:i386, "
-                          "or extract libwine:i386 and set SLOT_LIST_WINE_I386_DLLS.")
+                          "or extract libwine:i386 into build/wine-i386.")
     endif()
     # A prefix made without these DLLs cannot run 32-bit programs later.
     set(wine_prefix ${CMAKE_BINARY_DIR}/wine-prefix-wow64)
-  else()
-    message(FATAL_ERROR "SLOT_LIST_WINE32_ROUTE is '${route}': use auto, wine32 or wow64")
   endif()
 endif()
 

@@ -21,7 +21,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(import_libs /usr/i686-w64-mingw32/lib/libkernel32.a)
   set(dll_dir "")
-  foreach(candidate ${SLOT_LIST_WINE_I386_DLLS} /usr/lib/i386-linux-gnu/wine
+  foreach(candidate /usr/lib/i386-linux-gnu/wine
                     ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
     if(EXISTS ${candidate}/i386-windows/ucrtbase.dll)
       set(dll_dir ${candidate}/i386-windows)
