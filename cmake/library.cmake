@@ -40,17 +40,18 @@ set(SLOT_LIST_PUBLIC_HEADERS
   ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list_export.h
   ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list.hpp)
 
-# What every user of the objects needs: the public headers, C++17 for
-# slot_list.hpp (C users are not affected) and the threads library.
+# What every user of the objects needs: the public headers and the threads
+# library. C++17 is the library's own requirement: C users need no C++
+# compiler, and slot_list.hpp itself stops an older C++ with an #error.
 function(slot_list_usage target scope)
   target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${SLOT_LIST_SOURCE_DIR}/include>)
-  target_compile_features(${target} ${scope} cxx_std_17)
   if(NOT WIN32)
     target_link_libraries(${target} ${scope} Threads::Threads)
   endif()
 endfunction()
 
 add_library(slot_list_objects OBJECT ${SLOT_LIST_SOURCES})
+target_compile_features(slot_list_objects PRIVATE cxx_std_17)
 target_include_directories(slot_list_objects PRIVATE ${SLOT_LIST_PRIVATE_INCLUDE_DIRS})
 # A static library goes into users' shared objects too, so it is
 # position-independent unless the user said otherwise.

@@ -14,6 +14,11 @@
 #ifndef SLOT_LIST_HPP
 #define SLOT_LIST_HPP
 
+// cl leaves __cplusplus at 199711L without /Zc:__cplusplus; _MSVC_LANG is its standard.
+#if !(__cplusplus >= 201703L || (defined(_MSVC_LANG) && _MSVC_LANG >= 201703L))
+#error "slot_list.hpp needs C++17 or later (-std=c++17, /std:c++17); from C, include slot_list.h"
+#endif
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
