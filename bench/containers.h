@@ -69,6 +69,14 @@ class SlotList {
             abort();
         }
     }
+    // Deletes the element at position (from 1) without a search, leaving a
+    // hole unless the hole limit is passed.
+    void EraseAt(uint32_t position) {
+        if (!ListDeleteAt(&handle_, &position)) {
+            abort();
+        }
+    }
+    ListHandle *Handle() { return &handle_; }
     void Traverse() { ListTraverse(&handle_); }
     const void *FindLast(const Element<N> &key) { return ListFind(&handle_, key.data()); }
     bool Erase(const Element<N> &key) { return ListDelete(&handle_, key.data()) == 1; }

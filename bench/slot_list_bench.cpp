@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -20,6 +22,7 @@
 #include "containers.h"
 #include "faults.h"
 #include <slot_list/slot_list.h>
+#include <slot_list/slot_list.hpp>
 #include "workload.h"
 
 namespace bench {
@@ -183,6 +186,142 @@ void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool 
     state.counters["copied_per_insert"] = static_cast<double>(copied) / static_cast<double>(n * k);
 }
 
+// The walks over the live elements (walk-*): each sums the first eight bytes
+// of every element, as a loop reading one field would. The containers hold
+// elements 1 to n, the one at position i holding index i (from 1: element 0
+// of 8 bytes would be all zero). With holes (list-holes10), every tenth
+// element is deleted after filling, the hole limit high enough that nothing
+// is compacted; the vector's counterpart (vector-holes10) holds the same live
+// elements. Time per live element is 1 / items_per_second.
+constexpr int64_t HoleSpacing = 10;
+
+bool IsHole(int64_t position, bool holes) {
+    return holes && position % HoleSpacing == 0;
+}
+
+uint64_t Head(const void *element) {
+    uint64_t head;
+    std::memcpy(&head, element, sizeof head);
+    return head;
+}
+
+uint64_t WalkSum = 0;
+
+void AddHead(const void *element, uint32_t, int isEnd) {
+    if (!isEnd) {
+        WalkSum += Head(element);
+    }
+}
+
+// Times walk(), which returns its sum, once an untimed walk has shown that
+// it sums exactly the live elements (and paid for first touches, as in
+// Traverse).
+template <class Walk>
+void TimeWalk(benchmark::State &state, int64_t n, bool holes, Walk walk) {
+    uint64_t expected = 0;
+    int64_t live = 0;
+    for (int64_t i = 1; i <= n; i++) {
+        if (!IsHole(i, holes)) {
+            expected += static_cast<uint64_t>(i);
+            live++;
+        }
+    }
+    if (walk() != expected) {
+        state.SkipWithError("the walk missed or repeated an element");
+        return;
+    }
+    FaultMeter meter(state);
+    for (auto _ : state) {
+        uint64_t sum = walk();
+        benchmark::DoNotOptimize(sum);
+    }
+    meter.Report();
+    state.SetItemsProcessed(state.iterations() * live);
+}
+
+template <size_t N>
+void WalkRangeFor(benchmark::State &state, int64_t n, bool holes) {
+    auto list = slot_list::List<Element<N>>::create(Config{}.GrowBy, static_cast<uint32_t>(n));
+    for (int64_t i = 1; i <= n; i++) {
+        list->insert(MakeElement<N>(static_cast<uint64_t>(i)));
+    }
+    int64_t position = 1;
+    for (auto it = list->begin(); it != list->end(); position++) {
+        it = IsHole(position, holes) ? list->erase(it) : std::next(it);
+    }
+    const slot_list::List<Element<N>> &walked = *list;
+    TimeWalk(state, n, holes, [&walked] {
+        uint64_t sum = 0;
+        for (const Element<N> &element : walked) {
+            sum += Head(element.data());
+        }
+        return sum;
+    });
+}
+
+// The list through the C calls, its holes made by position.
+template <size_t N>
+void FillWalked(SlotList<N> &list, int64_t n, bool holes) {
+    for (int64_t i = 1; i <= n; i++) {
+        list.Append(MakeElement<N>(static_cast<uint64_t>(i)));
+    }
+    for (int64_t i = HoleSpacing; holes && i <= n; i += HoleSpacing) {
+        list.EraseAt(static_cast<uint32_t>(i));
+    }
+}
+
+template <size_t N>
+Config WalkConfig(int64_t n) {
+    Config config;
+    config.HoleLimit = static_cast<uint32_t>(n);
+    config.Compare = CompareElements<N>;
+    config.Visit = AddHead;
+    return config;
+}
+
+template <size_t N>
+void WalkNext(benchmark::State &state, int64_t n, bool holes) {
+    SlotList<N> list(WalkConfig<N>(n));
+    FillWalked(list, n, holes);
+    ListHandle *handle = list.Handle();
+    TimeWalk(state, n, holes, [handle] {
+        uint64_t sum = 0;
+        void *element;
+        for (uint32_t p = 1; (element = ListNext(handle, &p)) != nullptr; p++) {
+            sum += Head(element);
+        }
+        return sum;
+    });
+}
+
+template <size_t N>
+void WalkTraverse(benchmark::State &state, int64_t n, bool holes) {
+    SlotList<N> list(WalkConfig<N>(n));
+    FillWalked(list, n, holes);
+    TimeWalk(state, n, holes, [&list] {
+        WalkSum = 0;
+        list.Traverse();
+        return WalkSum;
+    });
+}
+
+template <size_t N>
+void WalkVector(benchmark::State &state, int64_t n, bool holes) {
+    std::vector<Element<N>> elements;
+    for (int64_t i = 1; i <= n; i++) {
+        if (!IsHole(i, holes)) {
+            elements.push_back(MakeElement<N>(static_cast<uint64_t>(i)));
+        }
+    }
+    TimeWalk(state, n, holes, [&elements] {
+        uint64_t sum = 0;
+        for (const Element<N> &element : elements) {
+            sum += Head(element.data());
+        }
+        return sum;
+    });
+}
+
 enum class Order { Front, Back, Random };
 
 template <class C, size_t N>
@@ -301,6 +440,29 @@ void RegisterSize() {
 #endif
 }
 
+template <size_t N>
+void RegisterWalks() {
+    using WalkBody = void (*)(benchmark::State &, int64_t, bool);
+    struct Walk {
+        const char *Operation;
+        const char *Label;
+        WalkBody Body;
+    };
+    const Walk walks[] = {{"walk-range-for", "list", WalkRangeFor<N>},
+                          {"walk-next", "list", WalkNext<N>},
+                          {"walk-traverse", "list", WalkTraverse<N>},
+                          {"walk-vector", "vector", WalkVector<N>}};
+    for (int64_t n : {Lengths[0], int64_t{100000}}) {
+        for (bool holes : {false, true}) {
+            for (const Walk &walk : walks) {
+                WalkBody body = walk.Body;
+                Register(walk.Operation, std::string(walk.Label) + (holes ? "-holes10" : ""), N, n,
+                         [body, n, holes](benchmark::State &state) { body(state, n, holes); });
+            }
+        }
+    }
+}
+
 // k containers of one kind growing in turn, each k for the list and every
 // peer: 128-byte elements, GrowBy 64. The operation is named turns-k
 // (turns-k-fresh on fresh pages); n in the name counts the elements of all k
@@ -353,6 +515,8 @@ int main(int argc, char **argv) {
     bench::RegisterSize<16>();
     bench::RegisterSize<128>();
     bench::RegisterSize<1024>();
+    bench::RegisterWalks<8>();
+    bench::RegisterWalks<128>();
     bench::RegisterTurns<bench::SlotList<128>>("list");
     bench::RegisterTurns<bench::VectorPeer<128>>("vector");
 #ifdef SLOT_LIST_BENCH_GLIB
