@@ -11,6 +11,13 @@
 
 #include "platform/platform.h"
 
+// Keeps a cold path out of its caller, so that the hot one saves no registers.
+#if defined(_MSC_VER) && !defined(__clang__)
+#define SLOT_LIST_NOINLINE __declspec(noinline)
+#else
+#define SLOT_LIST_NOINLINE __attribute__((noinline))
+#endif
+
 namespace slot_list::internal {
 
 // Bytes in front of the slot area.

@@ -42,32 +42,48 @@ void *ListFind(ListHandle *handle, const void *key) {
     return found;
 }
 
-void *ListNext(ListHandle *handle, uint32_t *position) {
-    ListBlock *block = BlockOf(handle);
-    if (block == nullptr || position == nullptr) {
-        return nullptr;
-    }
+namespace {
+
+// ListNext for a first slot that may be empty, and for position 0 or past
+// Count: the first live slot at index first or after it, or NULL. Apart, so
+// that the walk over live slots saves no registers.
+SLOT_LIST_NOINLINE void *NextAfterHoles(ListBlock *block, uint32_t *position) {
     const uint32_t count = block->Count;
     uint32_t first = *position == 0 ? 0 : *position - 1;
     if (first >= count) {
         return nullptr;
     }
-    unsigned char *slot = SlotAt(block, first);
-    // Below the first hole every slot is live, and so is one whose first
-    // word shows a non-zero byte.
-    if (block->FirstHole == nullptr || slot < block->FirstHole ||
-        !MayBeEmpty(slot, block->ElementSize)) {
-        *position = first + 1;
-        return slot;
-    }
-    // The first live slot is the one that ends the run of empty ones.
     first = std::max(first, SideOf(block)->LeadingEmpty);
+    // The first live slot is the one that ends the run of empty ones.
     uint32_t index = first + EmptyRun(SlotAt(block, first), count - first, block->ElementSize);
-    if (index == count) {
+    if (index >= count) {
         return nullptr;
     }
     *position = index + 1;
     return SlotAt(block, index);
+}
+
+} // namespace
+
+void *ListNext(ListHandle *handle, uint32_t *position) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr || position == nullptr) {
+        return nullptr;
+    }
+    // Position 0 wraps past Count, to the other path.
+    const uint32_t first = *position - 1;
+    if (first < block->Count) {
+        unsigned char *slot = SlotAt(block, first);
+        // A slot whose first word shows a non-zero byte is live, and so is
+        // every slot below the first hole (with no hole, less one, NULL reads
+        // as the highest address). *position already holds its position.
+        if (!MayBeEmpty(slot, block->ElementSize) ||
+            reinterpret_cast<uintptr_t>(slot) - 1 <
+                reinterpret_cast<uintptr_t>(block->FirstHole) - 1) {
+            return slot;
+        }
+    }
+    return NextAfterHoles(block, position);
 }
 
 uint32_t ListSize(ListHandle *handle) {

@@ -102,7 +102,7 @@ class List {
             // Below the first hole every slot is live (inserts refuse all-zero
             // elements): the step is all there is to do. Less one, no hole
             // (NULL) reads as the highest address.
-            if (reinterpret_cast<uintptr_t>(at_) - 1 >=
+            if (reinterpret_cast<uintptr_t>(at_) >
                 reinterpret_cast<uintptr_t>(block_->FirstHole) - 1) {
                 Settle();
             }
@@ -128,24 +128,23 @@ class List {
         // Past the first hole: moves to the first live slot at at_ or after
         // it, or to the end of the used range.
         void Settle() {
-            Value *end = Slots(block_) + block_->Count;
-            while (at_ < end && HeadIsZero(at_)) {
-                if constexpr (sizeof(T) > sizeof(uint64_t)) {
-                    // The rest of the slot, and any run of holes after it, is
-                    // for the library's zero scan.
-                    ListHandle handle = block_;
-                    uint32_t position = static_cast<uint32_t>(at_ - Slots(block_)) + 1;
-                    void *next = ListNext(&handle, &position);
-                    at_ = next == nullptr ? end : static_cast<Value *>(next);
-                    return;
-                }
+            const Value *end = Slots(block_) + block_->Count;
+            while (at_ < end && Empty(at_)) {
                 ++at_;
             }
         }
-        // Whether the first bytes of a slot, all of them for a small T, are zero.
-        static bool HeadIsZero(const Value *slot) {
+        // Whether every byte of a slot is zero; the first word nearly always
+        // settles it.
+        static bool Empty(const Value *slot) {
+            const auto *bytes = reinterpret_cast<const unsigned char *>(slot);
             uint64_t head = 0;
-            std::memcpy(&head, slot, sizeof(T) < sizeof head ? sizeof(T) : sizeof head);
+            std::memcpy(&head, bytes, sizeof(T) < sizeof head ? sizeof(T) : sizeof head);
+            constexpr std::size_t chunk = sizeof(T) < 256 ? sizeof(T) : 256;
+            static constexpr unsigned char zero[chunk] = {};
+            for (std::size_t i = 0; head == 0 && i < sizeof(T); i += chunk) {
+                std::size_t length = sizeof(T) - i < chunk ? sizeof(T) - i : chunk;
+                head = std::memcmp(bytes + i, zero, length) != 0;
+            }
             return head == 0;
         }
 
