@@ -94,7 +94,7 @@ int RoomFor(const ListBlock *block, uint32_t more, uint32_t *newSize) {
 }
 
 // The growth half of InsertLocked: the block has no room left for element.
-int GrowAndInsert(ListHandle *handle, const void *element) {
+SLOT_LIST_NOINLINE int GrowAndInsert(ListHandle *handle, const void *element) {
     uint32_t newSize;
     if (!RoomFor(*handle, 1, &newSize) ||
         !GrowAndCopy(handle, element, (*handle)->ElementSize, newSize)) {
