@@ -1,10 +1,16 @@
 // Differential fuzz target: decodes the input into a sequence of list calls
-// (create, insert, delete by key, at a position or by predicate, a walk that
-// deletes as it goes, find, traverse, destroy, refused arguments, heap
-// failures, moving growth), runs each on the list and on the reference model,
-// and stops the process at the first difference in a result, a written-back
-// position, a header field, a slot byte, the live count, the comparator,
-// visitor or predicate calls, the heap calls or the blocks outstanding.
+// (create, insert one or many, delete by key, at a position or by predicate, a
+// walk that deletes as it goes, find, traverse, clear, compact, reserve, sort,
+// destroy, refused arguments, heap failures, moving growth), runs each on the
+// list and on the reference model, and stops the process at the first
+// difference in a result, a written-back position, a header field, a slot
+// byte, the live count, the comparator, visitor or predicate calls, the heap
+// calls or the blocks outstanding, or at an order call that did not get two
+// distinct live slots of the list and the sort's context.
+//
+// Each step starts with a byte that picks the operation: below 224 its value
+// modulo 14 (the steps the corpus was first made with), from 224 up one of
+// clear, compact, reserve and sort, eight values each.
 
 #include <algorithm>
 #include <cstddef>
@@ -25,6 +31,7 @@ using fuzz_model::Bytes;
 using fuzz_model::CompareCall;
 using fuzz_model::Equality;
 using fuzz_model::MatchCall;
+using fuzz_model::Order;
 using fuzz_model::Rule;
 using fuzz_model::VisitCall;
 
@@ -32,6 +39,11 @@ namespace {
 
 constexpr uint32_t HeaderSize = sizeof(ListBlock);
 constexpr size_t MaxSteps = 512;
+// Step bytes from here up pick the whole-list operations.
+constexpr uint8_t WholeListSteps = 224;
+// A reservation that would really grow the block past this many bytes is not
+// made: the fuzzer's memory is limited. Those whose size passes 32 bits are.
+constexpr uint64_t MaxReserveBlock = 256 * 1024;
 
 // Reads the input a byte at a time; zero once it runs out.
 class Reader {
@@ -46,7 +58,8 @@ class Reader {
     size_t at_ = 0;
 };
 
-// What the callbacks see; they cannot be handed a context.
+// What the callbacks see; the comparator and the visitor cannot be handed a
+// context.
 struct Calls {
     ListHandle *Handle = nullptr;
     const void *Key = nullptr;
@@ -56,6 +69,13 @@ struct Calls {
     std::vector<CompareCall> Compares;
     std::vector<VisitCall> Visits;
     std::vector<MatchCall> Matches;
+    // The sort's order, the context it is given and the used slots at the
+    // call; the first thing wrong with an order call, empty when none was.
+    Order Sorting = Order::FirstByteUp;
+    void *SortContext = nullptr;
+    uint32_t SortCount = 0;
+    uint64_t OrderCalls = 0;
+    std::string OrderFailure;
 } Seen;
 
 uint32_t SlotIndex(const void *slot) {
@@ -82,6 +102,43 @@ void Visit(const void *element, uint32_t position, int isEnd) {
 int Match(const void *element, uint32_t position, void *context) {
     Seen.Matches.push_back({SlotIndex(element), position, context == &Seen.Picks});
     return Seen.Picks.Matches(static_cast<const unsigned char *>(element), position) ? 1 : 0;
+}
+
+// What is wrong with element as an argument of an order call: it must be a
+// live slot (not all zero) below the Count the sort started with.
+std::string NotALiveSlot(const void *element) {
+    const auto *bytes = static_cast<const unsigned char *>(element);
+    const unsigned char *first = testing_support::SlotAt(*Seen.Handle, 0);
+    const size_t size = Seen.ElementSize;
+    if (bytes < first || static_cast<size_t>(bytes - first) >= size_t{Seen.SortCount} * size) {
+        return "an address outside the used slots";
+    }
+    if (static_cast<size_t>(bytes - first) % size != 0) {
+        return "an address inside a slot";
+    }
+    if (std::all_of(bytes, bytes + size, [](unsigned char byte) { return byte == 0; })) {
+        return "a hole";
+    }
+    return "";
+}
+
+int OrderOf(const void *first, const void *second, void *context) {
+    Seen.OrderCalls++;
+    if (Seen.OrderFailure.empty()) {
+        std::string firstWrong = NotALiveSlot(first);
+        std::string secondWrong = NotALiveSlot(second);
+        if (context != Seen.SortContext) {
+            Seen.OrderFailure = "an order call with another context";
+        } else if (first == second) {
+            Seen.OrderFailure = "an order call with one slot twice";
+        } else if (!firstWrong.empty()) {
+            Seen.OrderFailure = "an order call given " + firstWrong + " first";
+        } else if (!secondWrong.empty()) {
+            Seen.OrderFailure = "an order call given " + secondWrong + " second";
+        }
+    }
+    return fuzz_model::Ordered(Seen.Sorting, static_cast<const unsigned char *>(first),
+                               static_cast<const unsigned char *>(second), Seen.ElementSize);
 }
 
 // A predicate's rule drawn from one input byte.
@@ -129,6 +186,8 @@ class Runner {
 
   private:
     void Check(size_t step, const char *op, int64_t result, int64_t expected);
+    // Empties the callback calls recorded, on the list's side and the model's.
+    void ForgetCalls();
     uint32_t ElementSize() const { return model_.TheList() ? model_.TheList()->ElementSize : 1; }
     uint32_t Count() const { return model_.TheList() ? model_.TheList()->Count : 0; }
     // The bytes of the list's block from offset up, as they are now.
@@ -139,6 +198,12 @@ class Runner {
     // Walks the list from position first, deleting each element rule picks,
     // on the list and on the model; fails at the first difference.
     void WalkDeleting(size_t step, uint32_t first, const Rule &rule);
+    // A reservation count drawn from the input: 0, small, around the room
+    // left, near or past what 32 bits can size. Clears *made when the count
+    // would really grow the block too far to allocate here.
+    uint32_t ReserveCount(Reader &in, bool *made) const;
+    // The whole-list operation picked by a step byte from WholeListSteps up.
+    const char *WholeList(Reader &in, uint8_t kind, int64_t *result, int64_t *expected);
 
     testing_support::TestHeap heap_;
     fuzz_model::Model model_{HeaderSize};
@@ -146,18 +211,31 @@ class Runner {
     ListLock *lock_ = nullptr;
 };
 
-void Runner::Step(Reader &in, size_t step) {
+void Runner::ForgetCalls() {
     Seen.Handle = &handle_;
     Seen.Compares.clear();
     Seen.Visits.clear();
     Seen.Matches.clear();
+    Seen.OrderCalls = 0;
+    Seen.OrderFailure.clear();
     model_.Compares.clear();
     model_.Visits.clear();
     model_.Matches.clear();
+    model_.SortedLive.reset();
+}
+
+void Runner::Step(Reader &in, size_t step) {
+    ForgetCalls();
     int64_t result = 0;
     int64_t expected = 0;
     const char *op = "";
-    switch (in.Next() % 14) {
+    const uint8_t kind = in.Next();
+    if (kind >= WholeListSteps) {
+        op = WholeList(in, kind, &result, &expected);
+        Check(step, op, result, expected);
+        return;
+    }
+    switch (kind % 14) {
     case 0: {
         op = "create";
         if (handle_ != nullptr) {
@@ -320,26 +398,117 @@ void Runner::Step(Reader &in, size_t step) {
         Bytes key = Pattern(in, ElementSize());
         ListHandle *none = nullptr;
         ListHandle spare = nullptr;
+        ListHandle empty = nullptr; // a handle with no list in it
         uint32_t position = 1;
-        result = ListInsert(none, key.data()) + ListInsert(&handle_, nullptr) +
-                 ListInsertMany(none, key.data(), 1) + ListInsertMany(&handle_, nullptr, 1) +
-                 (ListNext(none, &position) != nullptr) + (ListNext(&handle_, nullptr) != nullptr) +
-                 (ListFind(none, key.data()) != nullptr) +
-                 (ListFind(&handle_, nullptr) != nullptr) + ListDelete(none, key.data()) +
-                 ListDelete(&handle_, nullptr) + ListDestroy(none) +
-                 ListCreate(none, Compare, Visit, 1, 1, 0) +
-                 ListCreate(&spare, nullptr, Visit, 1, 1, 0) +
-                 ListCreate(&spare, Compare, nullptr, 1, 1, 0) + (spare != nullptr) +
-                 ListDeleteAt(none, &position) + ListDeleteAt(&handle_, nullptr) +
-                 static_cast<int64_t>(ListDeleteIf(none, Match, &Seen.Picks)) +
-                 static_cast<int64_t>(ListDeleteIf(&handle_, nullptr, &Seen.Picks)) +
-                 static_cast<int64_t>(ListSize(none)) + (position != 1);
+        Seen.SortContext = &Seen;
+        result =
+            ListInsert(none, key.data()) + ListInsert(&handle_, nullptr) +
+            ListInsertMany(none, key.data(), 1) + ListInsertMany(&handle_, nullptr, 1) +
+            (ListNext(none, &position) != nullptr) + (ListNext(&handle_, nullptr) != nullptr) +
+            (ListFind(none, key.data()) != nullptr) + (ListFind(&handle_, nullptr) != nullptr) +
+            ListDelete(none, key.data()) + ListDelete(&handle_, nullptr) + ListDestroy(none) +
+            ListCreate(none, Compare, Visit, 1, 1, 0) +
+            ListCreate(&spare, nullptr, Visit, 1, 1, 0) +
+            ListCreate(&spare, Compare, nullptr, 1, 1, 0) + (spare != nullptr) +
+            ListDeleteAt(none, &position) + ListDeleteAt(&handle_, nullptr) +
+            static_cast<int64_t>(ListDeleteIf(none, Match, &Seen.Picks)) +
+            static_cast<int64_t>(ListDeleteIf(&handle_, nullptr, &Seen.Picks)) +
+            static_cast<int64_t>(ListSize(none)) + (position != 1) + ListClear(none) +
+            ListClear(&empty) + ListCompact(none) + ListCompact(&empty) + ListReserve(none, 1) +
+            ListReserve(&empty, 1) + ListReserve(none, 0) + ListSort(none, OrderOf, &Seen) +
+            ListSort(&empty, OrderOf, &Seen) + ListSort(&handle_, nullptr, &Seen) +
+            (empty != nullptr) + static_cast<int64_t>(Seen.OrderCalls);
         ListTraverse(none);
         expected = 0;
         break;
     }
     }
     Check(step, op, result, expected);
+}
+
+uint32_t Runner::ReserveCount(Reader &in, bool *made) const {
+    const uint8_t how = in.Next();
+    const uint8_t value = in.Next();
+    *made = true;
+    const std::optional<fuzz_model::List> &list = model_.TheList();
+    if (!list) {
+        return how % 2 == 0 ? 0 : value;
+    }
+    const uint64_t size = list->ElementSize;
+    // The most slots a block can size in 32 bits.
+    const uint64_t most = (UINT32_MAX - uint64_t{HeaderSize}) / size;
+    uint64_t count = 0;
+    switch (how % 8) {
+    case 0:
+        count = 0;
+        break;
+    case 1:
+        count = value % 16;
+        break;
+    case 2:
+        count = value * uint64_t{8};
+        break;
+    case 3: {
+        // Around the room there is: the count that just fits and its neighbours.
+        int64_t room = int64_t{list->Capacity} - list->Count - 1;
+        count = static_cast<uint64_t>(std::max<int64_t>(0, room + value % 5 - 2));
+        break;
+    }
+    case 4:
+        count = UINT32_MAX - value % 4;
+        break;
+    case 5:
+        // Slots needed from just past what 32 bits can size down to a few
+        // below it, where the growth's rounding to GrowBy may still pass it.
+        count = most + 2 - value % (list->GrowBy + 3) - list->Count - 1;
+        break;
+    case 6:
+        count = uint64_t{1} << (31 - value % 4);
+        break;
+    default:
+        count = value;
+    }
+    // A growth to more than MaxReserveBlock bytes that 32 bits can size would
+    // really be made: that one is left out.
+    uint64_t needed = uint64_t{list->Count} + count + 1;
+    if (needed > list->Capacity) {
+        uint64_t steps = (needed - list->Capacity + list->GrowBy - 1) / list->GrowBy;
+        uint64_t capacity = list->Capacity + steps * list->GrowBy;
+        *made = capacity > most || capacity * size + HeaderSize <= MaxReserveBlock;
+    }
+    return static_cast<uint32_t>(count);
+}
+
+const char *Runner::WholeList(Reader &in, uint8_t kind, int64_t *result, int64_t *expected) {
+    switch ((kind - WholeListSteps) / 8) {
+    case 0:
+        *result = ListClear(&handle_);
+        *expected = model_.Clear();
+        return "clear";
+    case 1:
+        *result = ListCompact(&handle_);
+        *expected = model_.Compact();
+        return "compact";
+    case 2: {
+        bool made;
+        uint32_t count = ReserveCount(in, &made);
+        if (!made) {
+            return "reserve (too large to allocate here, not made)";
+        }
+        *result = ListReserve(&handle_, count);
+        *expected = model_.Reserve(count);
+        return "reserve";
+    }
+    default: {
+        const uint8_t how = in.Next();
+        Seen.Sorting = static_cast<Order>(how % fuzz_model::OrderKinds);
+        Seen.SortContext = (how & 0x80) != 0 ? nullptr : &Seen;
+        Seen.SortCount = Count();
+        *result = ListSort(&handle_, OrderOf, Seen.SortContext);
+        *expected = model_.Sort(Seen.Sorting);
+        return "sort";
+    }
+    }
 }
 
 void Runner::WalkDeleting(size_t step, uint32_t first, const Rule &rule) {
@@ -387,6 +556,16 @@ void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected
     }
     if (Seen.Matches != model_.Matches) {
         fail("predicate calls");
+    }
+    if (!Seen.OrderFailure.empty()) {
+        fail(Seen.OrderFailure);
+    }
+    // Telling n elements' order takes at least n - 1 comparisons, and fewer
+    // than two elements leave nothing to compare.
+    const uint64_t leastOrderCalls = model_.SortedLive ? *model_.SortedLive - 1 : 0;
+    if (Seen.OrderCalls < leastOrderCalls) {
+        fail("order calls " + std::to_string(Seen.OrderCalls) + ", at least " +
+             std::to_string(leastOrderCalls));
     }
     if (ListSize(&handle_) != model_.Size()) {
         fail("live count " + std::to_string(ListSize(&handle_)) + ", model " +
@@ -436,7 +615,7 @@ void Runner::Finish(size_t step) {
     heap_.FailNone();
     model_.TheHeap().Plan.Arm(0, false);
     if (handle_ != nullptr) {
-        Seen.Handle = &handle_;
+        ForgetCalls();
         int result = ListDestroy(&handle_) != 0;
         Check(step, "final destroy", result, model_.Destroy());
     }

@@ -17,6 +17,22 @@ bool List::Equals(const unsigned char *first, const unsigned char *second) const
     return std::memcmp(first, second, ElementSize) == 0;
 }
 
+int Ordered(Order order, const unsigned char *first, const unsigned char *second, uint32_t size) {
+    switch (order) {
+    case Order::FirstByteUp:
+        return first[0] - second[0];
+    case Order::FirstByteDown:
+        return second[0] - first[0];
+    case Order::LastByte:
+        return first[size - 1] - second[size - 1];
+    case Order::AllBytes:
+        return std::memcmp(first, second, size);
+    case Order::AllEqual:
+        break;
+    }
+    return 0;
+}
+
 uint32_t Model::BlockSize() const {
     return headerSize_ + list_->Capacity * list_->ElementSize;
 }
@@ -79,6 +95,31 @@ int Model::Insert(const std::optional<Bytes> &element) {
     return 1;
 }
 
+bool Model::Fits(uint64_t slots) const {
+    return slots <= (UINT32_MAX - headerSize_) / list_->ElementSize;
+}
+
+int Model::MakeRoom(uint32_t more) {
+    List &list = *list_;
+    // The slots used after the inserts and the one that stays empty above them.
+    uint64_t needed = uint64_t{list.Count} + more + 1;
+    if (!Fits(needed)) {
+        return 0;
+    }
+    if (needed <= list.Capacity) {
+        return 1;
+    }
+    // The fewest whole GrowBy steps that reach it, in one ReAlloc.
+    uint64_t steps = (needed - list.Capacity + list.GrowBy - 1) / list.GrowBy;
+    uint64_t capacity = list.Capacity + steps * list.GrowBy;
+    if (!Fits(capacity) || heap_.Fails()) {
+        return 0;
+    }
+    list.Capacity = static_cast<uint32_t>(capacity);
+    list.Slots.resize(size_t{list.Capacity} * list.ElementSize, 0);
+    return 1;
+}
+
 int Model::InsertMany(const Bytes &elements, uint32_t count) {
     if (!list_) {
         return 0;
@@ -91,26 +132,89 @@ int Model::InsertMany(const Bytes &elements, uint32_t count) {
             return 0;
         }
     }
-    // The capacity count single inserts would end with: whole GrowBy steps
-    // until a slot stays empty after the batch.
-    uint64_t capacity = list.Capacity;
-    while (capacity <= uint64_t{list.Count} + count) {
-        capacity += list.GrowBy;
-    }
-    uint64_t needed = (uint64_t{list.Count} + count + 1) * list.ElementSize + headerSize_;
-    uint64_t blockSize = capacity * list.ElementSize + headerSize_;
-    if (needed > UINT32_MAX || blockSize > UINT32_MAX) {
+    // The capacity count single inserts would end with.
+    if (!MakeRoom(count)) {
         return 0;
-    }
-    if (capacity > list.Capacity) {
-        if (heap_.Fails()) {
-            return 0;
-        }
-        list.Capacity = static_cast<uint32_t>(capacity);
-        list.Slots.resize(size_t{list.Capacity} * list.ElementSize, 0);
     }
     std::copy(elements.begin(), elements.end(), list.Slot(list.Count));
     list.Count += count;
+    return 1;
+}
+
+int Model::Reserve(uint32_t count) {
+    if (!list_) {
+        return 0;
+    }
+    return MakeRoom(count);
+}
+
+int Model::Clear() {
+    if (!list_) {
+        return 0;
+    }
+    List &list = *list_;
+    std::memset(list.Slot(0), 0, size_t{list.Count} * list.ElementSize);
+    list.Count = 0;
+    list.HoleCount = 0;
+    list.FirstHole.reset();
+    return 1;
+}
+
+int Model::Compact() {
+    if (!list_) {
+        return 0;
+    }
+    if (list_->HoleCount == 0) {
+        return 1;
+    }
+    // A hole is counted, so FirstHole is set: the list records every one.
+    return Compact(list_->FirstHole.value_or(0), nullptr);
+}
+
+int Model::Sort(Order order) {
+    if (!list_) {
+        return 0;
+    }
+    List &list = *list_;
+    const uint32_t live = list.Count - list.HoleCount;
+    if (live < 2) {
+        return Compact();
+    }
+    // Two index arrays and the elements: 8 + ElementSize bytes per element.
+    if (uint64_t{live} > UINT32_MAX / (uint64_t{8} + list.ElementSize)) {
+        return 0;
+    }
+    if (heap_.Fails()) {
+        return 0;
+    }
+    heap_.Outstanding++;
+    SortedLive = live;
+    std::vector<Bytes> elements;
+    for (uint32_t i = 0; i < list.Count; i++) {
+        if (!list.Empty(i)) {
+            elements.emplace_back(list.Slot(i), list.Slot(i) + list.ElementSize);
+        }
+    }
+    // A later element goes before an earlier one only when order puts the
+    // earlier one strictly after it.
+    const uint32_t size = list.ElementSize;
+    std::stable_sort(elements.begin(), elements.end(),
+                     [order, size](const Bytes &later, const Bytes &earlier) {
+                         return Ordered(order, earlier.data(), later.data(), size) > 0;
+                     });
+    std::memset(list.Slot(0), 0, size_t{list.Count} * list.ElementSize);
+    for (size_t i = 0; i < elements.size(); i++) {
+        std::copy(elements[i].begin(), elements[i].end(), list.Slot(static_cast<uint32_t>(i)));
+    }
+    list.Count = static_cast<uint32_t>(elements.size());
+    list.HoleCount = 0;
+    list.FirstHole.reset();
+    // The scratch block goes back; refused, it stays with the heap and the
+    // list is sorted all the same.
+    if (heap_.Fails()) {
+        return 0;
+    }
+    heap_.Outstanding--;
     return 1;
 }
 

@@ -68,6 +68,15 @@ struct Rule {
 // (so that many elements are equal), or by all their bytes.
 enum class Equality { FirstByte, AllBytes };
 
+// The orders a fuzzed ListSort is given. All but AllBytes call many elements
+// equivalent (AllEqual every two), so that stability shows.
+enum class Order { FirstByteUp, FirstByteDown, LastByte, AllBytes, AllEqual };
+constexpr uint32_t OrderKinds = 5;
+
+// What an order callback returns for first and second, elements of size
+// bytes: negative, zero or positive as for qsort, not only -1, 0 and 1.
+int Ordered(Order order, const unsigned char *first, const unsigned char *second, uint32_t size);
+
 struct List {
     uint32_t GrowBy = 0, ElementSize = 0, HoleLimit = 0;
     uint32_t Capacity = 0, Count = 0, HoleCount = 0;
@@ -99,6 +108,15 @@ class Model {
     int InsertMany(const Bytes &elements, uint32_t count);
     // Inserts copies of count of the list's own slots from index up.
     int InsertManyOwnSlots(uint32_t index, uint32_t count);
+    // Grows, at most once, so that count more single inserts need no growth.
+    int Reserve(uint32_t count);
+    // Every used slot back to zero, no element and no hole.
+    int Clear();
+    // Squeezes every hole out now, as a deletion's compaction does.
+    int Compact();
+    // Squeezes the holes out and sorts the live elements stably by order,
+    // with the scratch block's Alloc and Free.
+    int Sort(Order order);
     int Delete(const Bytes &key);
     // Deletes the live element at *position and writes where a walk goes on.
     int DeleteAt(uint32_t *position);
@@ -120,8 +138,18 @@ class Model {
     std::vector<CompareCall> Compares;
     std::vector<VisitCall> Visits;
     std::vector<MatchCall> Matches;
+    // Set by a Sort that got its scratch block and had two live elements or
+    // more: how many; a correct sort calls order at least this less one times.
+    std::optional<uint32_t> SortedLive;
 
   private:
+    // Grows, at most once and by whole GrowBy steps, to the smallest capacity
+    // that leaves a slot empty after more elements past Count: what
+    // ListInsertMany and ListReserve share. Returns 0, with the list as it was,
+    // when a size does not fit in 32 bits or the heap refuses the ReAlloc.
+    int MakeRoom(uint32_t more);
+    // Whether slots slots and the header fit in 32 bits.
+    bool Fits(uint64_t slots) const;
     // Clears live slot index and counts the hole.
     void ClearSlot(uint32_t index);
     // Compacts when the holes exceed the limit; *follow, when given, is a slot
