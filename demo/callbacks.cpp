@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "console.h"
 #include "demo.h"
 #include "messages.h"
-#include "platform/platform.h"
 
 char ErrorText[1024];
 

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
+#include "console.h"
 #include "demo.h"
 #include "messages.h"
-#include "platform/platform.h"
 #include <slot_list/slot_list.h>
 
 namespace {

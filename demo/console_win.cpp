@@ -2,7 +2,7 @@
 // console output for consoles, output errors, "pause", and the lstr* string
 // routines.
 
-#include "platform/platform.h"
+#include "console.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

@@ -3,7 +3,7 @@
 // errors, and a one-key wait in place of "pause" that gives the terminal back
 // while the program is stopped.
 
-#include "platform/platform.h"
+#include "console.h"
 
 #include <errno.h>
 #include <iconv.h>

@@ -1,8 +1,9 @@
-// platform.h - what the demonstration needs from the operating system: the
-// text of the last system error, console output, the final key-press wait and
-// string routines. One implementation per platform, chosen by the build.
-#ifndef SLOT_LIST_DEMO_PLATFORM_H
-#define SLOT_LIST_DEMO_PLATFORM_H
+// console.h - what the demonstration needs from the operating system around
+// its console: the text of the last system error, console output, the final
+// key-press wait and string routines. console_posix.cpp or console_win.cpp,
+// chosen by the build.
+#ifndef SLOT_LIST_DEMO_CONSOLE_H
+#define SLOT_LIST_DEMO_CONSOLE_H
 
 #include <cstddef>
 #include <cstdint>
@@ -36,4 +37,4 @@ int32_t DemoCompareStrings(const char *first, const char *second);
 // Copies a zero-terminated string, terminator included.
 void DemoCopyString(char *destination, const char *source);
 
-#endif // SLOT_LIST_DEMO_PLATFORM_H
+#endif // SLOT_LIST_DEMO_CONSOLE_H
