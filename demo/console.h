@@ -19,10 +19,11 @@ int DemoLastErrorText(char *buffer, uint32_t size);
 // that fails is remembered for DemoFinishOutput.
 void DemoWrite(const char *bytes, size_t length);
 
-// Waits for one key press after showing the platform's prompt. Returns at once
-// when standard input is closed or at its end. A terminal is put back in its
-// own modes whenever the program stops (Ctrl-Z) or ends by a signal during the
-// wait, and the wait takes its key in its own mode again once continued.
+// Shows the platform's prompt and waits for one key press, the whole of a key
+// that sends several bytes. On POSIX only a terminal on standard input is
+// waited on, and it is in its own modes again when the wait ends, when its
+// interrupt or quit key ends the program, and while its suspend key (Ctrl-Z)
+// has the program stopped; after fg the wait goes on in its own modes.
 void DemoWaitForKey();
 
 // Flushes standard output. Returns 1 when everything written to it since the

@@ -1,7 +1,6 @@
 // The demonstration's platform pieces on POSIX: errno texts, iconv for
 // terminals that are not GBK (UTF-8 for those in the C locale), output
-// errors, and a one-key wait in place of "pause" that gives the terminal back
-// while the program is stopped.
+// errors, and a one-key wait in place of "pause".
 
 #include "console.h"
 
@@ -9,7 +8,6 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
-#include <poll.h>
 #include <signal.h>
 #include <string.h>
 #include <strings.h>
@@ -18,7 +16,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "messages.h"
@@ -131,106 +129,15 @@ void WriteConverted(FILE *stream, const char *bytes, size_t length) {
     WriteRaw(stream, converted.data(), converted.size() - outLeft);
 }
 
-// While the key wait has the terminal in its own mode: the mode to put back,
-// the wait's own mode, and the signals that would leave the terminal so: those
-// that end the program, and a stop (Ctrl-Z), during which the shell is to
-// get its terminal back as it was, and the continuation after it (fg), on
-// which the wait takes up its own mode again.
-termios SavedMode;
-termios KeyMode;
-constexpr int TrappedSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGTSTP, SIGCONT};
-struct sigaction SavedActions[std::size(TrappedSignals)];
-
-// The ending signal that came during the wait, 0 for none; whether a stop has
-// been asked for, and whether the program has been continued, since the wait
-// last looked.
-volatile sig_atomic_t EndingSignal = 0;
-volatile sig_atomic_t StopAsked = 0;
-volatile sig_atomic_t Continued = 0;
-
-// Puts the terminal back at once and notes the signal; the wait then ends and
-// the program dies of it outside the handler (a sanitizer's runtime, among
-// others, may not deliver a signal raised again from inside its handler).
-void RestoreModeAndNote(int signal) {
-    tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
-    EndingSignal = signal;
-}
-
-// The same for a stop: the terminal goes back at once, and the wait stops the
-// program outside the handler, for the same reason.
-void RestoreModeAndNoteStop(int) {
-    tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
-    StopAsked = 1;
-}
-
-// A stop the program cannot catch (SIGSTOP) ends in a continuation too, and
-// the shell may have set its own mode meanwhile.
-void NoteContinued(int) {
-    Continued = 1;
-}
-
-void Install(int signal, void (*handler)(int)) {
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-}
-
-// A signal that is ignored stays ignored (a shell without job control has its
-// programs ignore SIGTSTP, and a stop then never comes).
-void TrapSignals() {
-    for (size_t i = 0; i < std::size(TrappedSignals); i++) {
-        const int signal = TrappedSignals[i];
-        sigaction(signal, nullptr, &SavedActions[i]);
-        if (SavedActions[i].sa_handler != SIG_IGN) {
-            Install(signal, signal == SIGTSTP   ? RestoreModeAndNoteStop
-                            : signal == SIGCONT ? NoteContinued
-                                                : RestoreModeAndNote);
+// The signal a key sends in the terminal's mode, 0 for none.
+int SignalOf(const termios &mode, unsigned char key) {
+    const std::pair<int, int> keys[] = {{VINTR, SIGINT}, {VQUIT, SIGQUIT}, {VSUSP, SIGTSTP}};
+    for (auto [index, signal] : keys) {
+        if ((mode.c_lflag & ISIG) && key != _POSIX_VDISABLE && key == mode.c_cc[index]) {
+            return signal;
         }
     }
-}
-
-void ReleaseSignals() {
-    for (size_t i = 0; i < std::size(TrappedSignals); i++) {
-        sigaction(TrappedSignals[i], &SavedActions[i], nullptr);
-    }
-}
-
-// Stops the program as SIGTSTP does without the trap, the terminal already in
-// the shell's mode, and returns once the program is continued, or at once
-// where the system discards the stop (in a process group that no shell
-// could continue).
-void StopHere() {
-    StopAsked = 0;
-    Install(SIGTSTP, SIG_DFL);
-    raise(SIGTSTP);
-    Install(SIGTSTP, RestoreModeAndNoteStop);
-}
-
-// Returns when a byte has been read, at once at the end of input, or when an
-// ending signal has come. The wait wakes now and then: a runtime that holds
-// signals back until its next call (a sanitizer's) would otherwise leave it
-// blocked with the signal pending, and a stop asked for would not be made.
-void ReadOneByte() {
-    while (EndingSignal == 0) {
-        if (StopAsked) {
-            StopHere();
-            Continued = 1;
-        }
-        if (Continued) {
-            Continued = 0;
-            tcsetattr(STDIN_FILENO, TCSANOW, &KeyMode);
-        }
-        pollfd input = {STDIN_FILENO, POLLIN, 0};
-        int ready = poll(&input, 1, 200);
-        if (ready < 0 && errno != EINTR) {
-            return;
-        }
-        char key;
-        if (ready > 0 && (read(STDIN_FILENO, &key, 1) >= 0 || errno != EINTR)) {
-            return;
-        }
-    }
+    return 0;
 }
 
 } // namespace
@@ -250,32 +157,39 @@ void DemoWrite(const char *bytes, size_t length) {
     WriteConverted(stdout, bytes, length);
 }
 
+// The wait's own mode takes the signal keys as keys too: the wait gives the
+// terminal back in its modes before it sends their signal to its process group
+// itself, as the terminal would have, so no signal handler is needed.
 void DemoWaitForKey() {
-    if (tcgetattr(STDIN_FILENO, &SavedMode) != 0) {
-        DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
-        FlushOutput();
-        ReadOneByte();
-    } else {
-        TrapSignals();
-        // One key, without waiting for Enter and without echoing it; the mode
-        // is set before the prompt shows, so no key can come in the old one.
-        KeyMode = SavedMode;
-        KeyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-        KeyMode.c_cc[VMIN] = 1;
-        KeyMode.c_cc[VTIME] = 0;
-        tcsetattr(STDIN_FILENO, TCSANOW, &KeyMode);
-        DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
-        FlushOutput();
-        ReadOneByte();
-        // An arrow key or a multi-byte character arrives as several bytes at
-        // once; the rest of them would land in the shell's input line.
-        tcflush(STDIN_FILENO, TCIFLUSH);
-        tcsetattr(STDIN_FILENO, TCSANOW, &SavedMode);
-        ReleaseSignals();
-        if (EndingSignal != 0) {
-            // Ends the program as the signal would have without the trap.
-            raise(EndingSignal);
+    termios saved = {};
+    const bool terminal = tcgetattr(STDIN_FILENO, &saved) == 0;
+    termios keyMode = saved;
+    keyMode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
+    keyMode.c_cc[VMIN] = 1;
+    keyMode.c_cc[VTIME] = 0;
+    // Set before the prompt shows, so that no key can come in the old mode.
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &keyMode);
+    }
+    DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
+    FlushOutput();
+    while (terminal) {
+        unsigned char key;
+        ssize_t got = read(STDIN_FILENO, &key, 1);
+        if (got < 0 && errno == EINTR) {
+            continue;
         }
+        // The rest of a key that sends several bytes (an arrow, a multibyte
+        // character) would otherwise land in the shell's input.
+        tcflush(STDIN_FILENO, TCIFLUSH);
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        const int signal = got == 1 ? SignalOf(saved, key) : 0;
+        if (signal == 0) {
+            break;
+        }
+        // Returns after fg, or when the signal is ignored or discarded.
+        kill(0, signal);
+        tcsetattr(STDIN_FILENO, TCSANOW, &keyMode);
     }
     DemoWrite(MsgLineBreak, sizeof MsgLineBreak - 1);
     FlushOutput();

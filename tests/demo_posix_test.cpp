@@ -1,5 +1,6 @@
-// The demonstration as a user meets it: its bytes, a whole run with no input,
-// a run on a terminal, and its failure message.
+// The demonstration as a user meets it: its bytes, a whole run without a
+// terminal, runs on a terminal (a key, Ctrl-C, Ctrl-Z and fg), and its failure
+// messages.
 
 #include <gtest/gtest.h>
 
@@ -15,9 +16,10 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <iostream>
+#include <fstream>
 #include <regex>
 #include <string>
+#include <utility>
 
 #include "demo.h"
 #include "messages.h"
@@ -94,27 +96,22 @@ struct DemoOutcome {
     int Status = -1;
 };
 
-// Runs the demonstration with standard input from inputPath and collects
-// what it writes to capture. Capturing standard error, standard output is
-// opened on outputPath instead. A null path leaves its stream closed.
-DemoOutcome RunDemo(const char *inputPath, int capture = STDOUT_FILENO,
-                    const char *outputPath = nullptr) {
+// Runs the demonstration with standard input on input and collects what it
+// writes to capture. Capturing standard error, standard output is on output
+// instead. A descriptor of -1 leaves its stream closed.
+DemoOutcome RunDemo(int input, int capture = STDOUT_FILENO, int output = -1) {
     int pipeFds[2];
-    EXPECT_EQ(0, pipe(pipeFds));
+    EXPECT_EQ(0, pipe2(pipeFds, O_CLOEXEC));
     pid_t child = fork();
     if (child == 0) {
-        close(STDIN_FILENO);
-        if (inputPath != nullptr && open(inputPath, O_RDONLY) != STDIN_FILENO) {
-            _exit(126);
-        }
+        auto put = [](int from, int to) { from < 0 ? close(to) : dup2(from, to); };
+        put(input, STDIN_FILENO);
         if (capture != STDOUT_FILENO) {
-            close(STDOUT_FILENO);
-            if (outputPath != nullptr && open(outputPath, O_WRONLY) != STDOUT_FILENO) {
-                _exit(126);
-            }
+            put(output, STDOUT_FILENO);
         }
         dup2(pipeFds[1], capture);
-        close(pipeFds[0]);
+        // One that waits on its input is ended, so that the output comes to its end.
+        alarm(60);
         ExecDemo();
     }
     close(pipeFds[1]);
@@ -142,261 +139,38 @@ std::regex ExpectedRun() {
     return std::regex(quote(before) + "(0x)?[0-9a-fA-F]+" + quote(after));
 }
 
-TEST(DemoRun, WithoutInputPrintsTheWholeScenarioAndEnds) {
-    for (const char *input : {"/dev/null", static_cast<const char *>(nullptr)}) {
+// Without a terminal on standard input the key wait does not wait, not even on
+// a pipe that no end of input comes through.
+TEST(DemoRun, WithoutATerminalPrintsTheWholeScenarioAndDoesNotWait) {
+    int openPipe[2];
+    ASSERT_EQ(0, pipe2(openPipe, O_CLOEXEC));
+    const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const std::pair<const char *, int> inputs[] = {
+        {"/dev/null", null}, {"a pipe", openPipe[0]}, {"closed", -1}};
+    for (auto [name, input] : inputs) {
         DemoOutcome run = RunDemo(input);
-        EXPECT_EQ(0, run.Status) << (input ? input : "closed");
-        EXPECT_TRUE(std::regex_match(run.Output, ExpectedRun())) << run.Output;
+        EXPECT_EQ(0, run.Status) << name;
+        EXPECT_TRUE(std::regex_match(run.Output, ExpectedRun())) << name << ": " << run.Output;
+    }
+    for (int fd : {null, openPipe[0], openPipe[1]}) {
+        close(fd);
     }
 }
 
 // Output that cannot be written, on a full disk or with standard output
 // closed, makes the run a failure and says why on standard error.
 TEST(DemoRun, AFailedWriteOfItsOutputEndsInFailureAndSaysWhy) {
-    struct Case {
-        const char *Output;
-        int Error;
-    };
-    for (const Case &c : {Case{"/dev/full", ENOSPC}, Case{nullptr, EBADF}}) {
-        SCOPED_TRACE(c.Output != nullptr ? c.Output : "closed");
-        DemoOutcome run = RunDemo("/dev/null", STDERR_FILENO, c.Output);
+    const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    const std::pair<int, int> outputs[] = {{full, ENOSPC}, {-1, EBADF}};
+    for (auto [output, error] : outputs) {
+        SCOPED_TRACE(std::strerror(error));
+        DemoOutcome run = RunDemo(null, STDERR_FILENO, output);
         EXPECT_EQ(1, run.Status);
-        EXPECT_EQ(ToGbk("写入输出失败, ") + std::strerror(c.Error) + "\r\n", run.Output);
+        EXPECT_EQ(ToGbk("写入输出失败, ") + std::strerror(error) + "\r\n", run.Output);
     }
-}
-
-// Reads from fd until text shows up in what was read, or the wait runs out.
-bool ReadUntil(int fd, std::string &seen, const std::string &text) {
-    while (seen.find(text) == std::string::npos) {
-        pollfd poller = {fd, POLLIN, 0};
-        char chunk[1024];
-        if (poll(&poller, 1, 10000) <= 0) {
-            return false;
-        }
-        ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got <= 0) {
-            return false;
-        }
-        seen.append(chunk, static_cast<size_t>(got));
-    }
-    return true;
-}
-
-// A UTF-8 terminal gets the text converted; the C locale's codeset is plain
-// ASCII, which cannot carry it, so that terminal is taken to read UTF-8 too.
-// Either way the demonstration sits at its prompt until a key comes.
-TEST(DemoRun, OnATerminalShowsReadableTextAndWaitsForAKey) {
-    for (const char *locale : {"C.UTF-8", "C"}) {
-        SCOPED_TRACE(locale);
-        int terminal;
-        pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
-        ASSERT_NE(-1, child);
-        if (child == 0) {
-            setenv("LC_ALL", locale, 1);
-            ExecDemo();
-        }
-        std::string seen;
-        ASSERT_TRUE(ReadUntil(terminal, seen, "请按任意键继续. . .")) << seen;
-        EXPECT_NE(std::string::npos, seen.find("插入元素到链表成功!"));
-        EXPECT_NE(std::string::npos, seen.find("hello\t遍历结束"));
-        EXPECT_NE(std::string::npos, seen.find("nihao\t遍历结束"));
-        EXPECT_NE(std::string::npos, seen.find(" 数据是:1634232686"));
-
-        // It sits at the prompt: nothing more comes and it has not ended.
-        pollfd poller = {terminal, POLLIN, 0};
-        EXPECT_EQ(0, poll(&poller, 1, 300));
-        int status;
-        EXPECT_EQ(0, waitpid(child, &status, WNOHANG));
-
-        ASSERT_EQ(1, write(terminal, "k", 1));
-        char drain[256];
-        while (poll(&poller, 1, 10000) > 0 && read(terminal, drain, sizeof drain) > 0) {
-        }
-        status = WaitForEnd(child);
-        EXPECT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(0, WEXITSTATUS(status));
-        close(terminal);
-    }
-}
-
-// The demonstration on a terminal of its own, whose other side (Keyboard) the
-// test writes keys to. The test keeps the terminal itself open as well, so
-// that its modes and unread input can still be looked at once the
-// demonstration has ended.
-struct TerminalRun {
-    pid_t Child = -1;
-    int Keyboard = -1;
-    int Terminal = -1;
-    termios Before = {};
-};
-
-TerminalRun StartOnTerminal() {
-    TerminalRun run;
-    EXPECT_EQ(0, openpty(&run.Keyboard, &run.Terminal, nullptr, nullptr, nullptr));
-    EXPECT_EQ(0, tcgetattr(run.Terminal, &run.Before));
-    run.Child = fork();
-    if (run.Child == 0) {
-        close(run.Keyboard);
-        if (setsid() == -1 || ioctl(run.Terminal, TIOCSCTTY, 0) == -1) {
-            _exit(126);
-        }
-        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-            dup2(run.Terminal, fd);
-        }
-        close(run.Terminal);
-        setenv("LC_ALL", "C.UTF-8", 1);
-        ExecDemo();
-    }
-    return run;
-}
-
-#if defined(__SANITIZE_THREAD__)
-constexpr bool UnderThreadSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr bool UnderThreadSanitizer = true;
-#else
-constexpr bool UnderThreadSanitizer = false;
-#endif
-#else
-constexpr bool UnderThreadSanitizer = false;
-#endif
-
-// An arrow key sends three bytes at once: the wait takes all of them, so none
-// reaches whatever reads the terminal next. Ctrl-C ends the wait by SIGINT.
-// Either way the terminal's modes are back as they were.
-TEST(DemoRun, OnATerminalTheKeyWaitTakesAWholeKeyAndRestoresTheModes) {
-    struct Case {
-        std::string Keys;
-        int Signal;
-    };
-    for (const Case &key : {Case{"\x1b[A", 0}, Case{"\x03", SIGINT}}) {
-        if (key.Signal != 0 && UnderThreadSanitizer) {
-            // ThreadSanitizer runs a handler only when the thread that took
-            // the signal reaches one of its own checkpoints, which its own
-            // background thread may never do. Every other configuration runs
-            // this case.
-            std::cout << "the Ctrl-C case does not run under ThreadSanitizer\n";
-            continue;
-        }
-        TerminalRun run = StartOnTerminal();
-        ASSERT_NE(-1, run.Child);
-        std::string seen;
-        EXPECT_TRUE(ReadUntil(run.Keyboard, seen, "请按任意键继续. . .")) << seen;
-        ASSERT_EQ(static_cast<ssize_t>(key.Keys.size()),
-                  write(run.Keyboard, key.Keys.data(), key.Keys.size()));
-        int status = WaitForEnd(run.Child);
-        if (key.Signal == 0) {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        } else {
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == key.Signal) << status;
-        }
-
-        termios after;
-        ASSERT_EQ(0, tcgetattr(run.Terminal, &after));
-        EXPECT_EQ(run.Before.c_lflag, after.c_lflag);
-        // Whatever is left unread, taken without waiting.
-        after.c_lflag &= ~static_cast<tcflag_t>(ICANON);
-        after.c_cc[VMIN] = 0;
-        after.c_cc[VTIME] = 0;
-        ASSERT_EQ(0, tcsetattr(run.Terminal, TCSANOW, &after));
-        char left[16];
-        EXPECT_EQ(0, read(run.Terminal, left, sizeof left));
-        close(run.Terminal);
-        close(run.Keyboard);
-    }
-}
-
-// The demonstration in the foreground of a terminal with job control, as a
-// shell runs it. Shell, a child of the test, leads the terminal's session and
-// starts the demonstration in a process group of its own: only then does a
-// stop (Ctrl-Z) stop it, as the system discards stops in a process group with
-// no parent outside it in the session. Shell tells the test on Reports when the
-// demonstration stopped ('S') and how it ended ('0' for exit status 0, 'X'
-// otherwise), and continues it in the foreground, as fg does, on a byte from
-// Commands.
-struct JobRun {
-    pid_t Shell = -1;
-    int Keyboard = -1;
-    int Terminal = -1;
-    int Reports = -1;
-    int Commands = -1;
-    termios Before = {};
-};
-
-[[noreturn]] void RunShell(int terminal, int reports, int commands) {
-    if (setsid() == -1 || ioctl(terminal, TIOCSCTTY, 0) == -1) {
-        _exit(126);
-    }
-    // A shell hands the terminal from the background, which SIGTTOU would stop.
-    signal(SIGTTOU, SIG_IGN);
-    pid_t demo = fork();
-    if (demo == 0) {
-        setpgid(0, 0);
-        tcsetpgrp(terminal, getpid());
-        for (int job : {SIGTSTP, SIGCONT, SIGTTIN, SIGTTOU}) {
-            signal(job, SIG_DFL);
-        }
-        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-            dup2(terminal, fd);
-        }
-        for (int fd : {terminal, reports, commands}) {
-            close(fd);
-        }
-        setenv("LC_ALL", "C.UTF-8", 1);
-        ExecDemo();
-    }
-    setpgid(demo, demo);
-    tcsetpgrp(terminal, demo);
-    int status;
-    while (waitpid(demo, &status, WUNTRACED) == demo) {
-        if (WIFSTOPPED(status)) {
-            tcsetpgrp(terminal, getpgrp());
-            char command;
-            if (write(reports, "S", 1) != 1 || read(commands, &command, 1) != 1) {
-                kill(-demo, SIGKILL);
-                _exit(125);
-            }
-            tcsetpgrp(terminal, demo);
-            kill(-demo, SIGCONT);
-            continue;
-        }
-        const bool clean = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        _exit(write(reports, clean ? "0" : "X", 1) == 1 ? 0 : 124);
-    }
-    _exit(123);
-}
-
-JobRun StartAsAJob() {
-    JobRun run;
-    int reports[2];
-    int commands[2];
-    EXPECT_EQ(0, openpty(&run.Keyboard, &run.Terminal, nullptr, nullptr, nullptr));
-    EXPECT_EQ(0, tcgetattr(run.Terminal, &run.Before));
-    EXPECT_EQ(0, pipe(reports));
-    EXPECT_EQ(0, pipe(commands));
-    run.Shell = fork();
-    if (run.Shell == 0) {
-        close(run.Keyboard);
-        close(reports[0]);
-        close(commands[1]);
-        RunShell(run.Terminal, reports[1], commands[0]);
-    }
-    close(reports[1]);
-    close(commands[0]);
-    run.Reports = reports[0];
-    run.Commands = commands[1];
-    return run;
-}
-
-// The shell's next report, or '?' when none comes within ten seconds.
-char NextReport(const JobRun &run) {
-    pollfd poller = {run.Reports, POLLIN, 0};
-    char report = '?';
-    if (poll(&poller, 1, 10000) <= 0 || read(run.Reports, &report, 1) != 1) {
-        return '?';
-    }
-    return report;
+    close(null);
+    close(full);
 }
 
 // Whether the terminal comes into the key wait's mode (no line editing, no
@@ -412,47 +186,166 @@ bool ComesIntoTheKeyMode(int terminal) {
     return false;
 }
 
+// The demonstration in the foreground of a terminal with job control, as a
+// shell runs it, brought to its prompt. Shell, a child of the test, leads the
+// terminal's session and starts the demonstration in a process group of its
+// own: only then does a stop (Ctrl-Z) stop it, as the system discards stops in
+// a process group with no parent outside it in the session. Shell ends as the
+// demonstration did: its exit status, or 128 and the signal that ended it.
+// The test writes keys to Keyboard, the terminal's other side, and keeps the
+// terminal open itself, to look at its modes and unread input afterwards.
+struct TerminalRun {
+    explicit TerminalRun(const char *locale = "C.UTF-8");
+    ~TerminalRun();
+    TerminalRun(const TerminalRun &) = delete;
+    TerminalRun &operator=(const TerminalRun &) = delete;
+
+    pid_t Shell = -1;
+    int Keyboard = -1;
+    int Terminal = -1;
+    termios Before = {};
+    std::string Seen; // all it showed up to its prompt
+};
+
+[[noreturn]] void RunShell(int terminal, const char *locale) {
+    if (setsid() == -1 || ioctl(terminal, TIOCSCTTY, 0) == -1) {
+        _exit(126);
+    }
+    // Both hand the terminal to the demonstration, which SIGTTOU would stop.
+    signal(SIGTTOU, SIG_IGN);
+    pid_t demo = fork();
+    if (demo == 0) {
+        setpgid(0, 0);
+        tcsetpgrp(terminal, getpid());
+        for (int job : {SIGTSTP, SIGCONT, SIGTTIN, SIGTTOU}) {
+            signal(job, SIG_DFL);
+        }
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+            dup2(terminal, fd);
+        }
+        setenv("LC_ALL", locale, 1);
+        ExecDemo();
+    }
+    setpgid(demo, demo);
+    tcsetpgrp(terminal, demo);
+    int status = 0;
+    waitpid(demo, &status, 0);
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+}
+
+TerminalRun::TerminalRun(const char *locale) {
+    EXPECT_EQ(0, openpty(&Keyboard, &Terminal, nullptr, nullptr, nullptr));
+    EXPECT_EQ(0, tcgetattr(Terminal, &Before));
+    // The demonstration is to hold the terminal as its standard streams only.
+    fcntl(Terminal, F_SETFD, FD_CLOEXEC);
+    Shell = fork();
+    if (Shell == 0) {
+        close(Keyboard);
+        RunShell(Terminal, locale);
+    }
+    pollfd poller = {Keyboard, POLLIN, 0};
+    char chunk[1024];
+    ssize_t got;
+    while (Seen.find("请按任意键继续. . .") == std::string::npos && poll(&poller, 1, 10000) > 0 &&
+           (got = read(Keyboard, chunk, sizeof chunk)) > 0) {
+        Seen.append(chunk, static_cast<size_t>(got));
+    }
+    EXPECT_NE(std::string::npos, Seen.find("请按任意键继续. . .")) << Seen;
+    EXPECT_TRUE(ComesIntoTheKeyMode(Terminal));
+}
+
+// Closing the terminal's other side hangs up on a demonstration still waiting.
+TerminalRun::~TerminalRun() {
+    close(Keyboard);
+    if (Shell > 0) {
+        WaitForEnd(Shell);
+    }
+    close(Terminal);
+}
+
+// How the demonstration ended, as Shell tells it.
+int Ending(TerminalRun &run) {
+    int status = WaitForEnd(run.Shell);
+    run.Shell = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The terminal is back in the modes it had, and nothing is left unread in it.
+void ExpectGivenBack(const TerminalRun &run) {
+    termios after;
+    ASSERT_EQ(0, tcgetattr(run.Terminal, &after));
+    EXPECT_EQ(run.Before.c_lflag, after.c_lflag);
+    after.c_lflag &= ~static_cast<tcflag_t>(ICANON);
+    after.c_cc[VMIN] = 0;
+    after.c_cc[VTIME] = 0;
+    ASSERT_EQ(0, tcsetattr(run.Terminal, TCSANOW, &after));
+    fcntl(run.Terminal, F_SETFL, O_NONBLOCK);
+    char left[16];
+    EXPECT_GE(0, read(run.Terminal, left, sizeof left));
+}
+
+// A UTF-8 terminal gets the text converted; the C locale's codeset is plain
+// ASCII, which cannot carry it, so that terminal is taken to read UTF-8 too.
+// The demonstration sits at its prompt until a key comes, and an arrow key's
+// three bytes, sent at once, are all taken, so none reaches whatever reads the
+// terminal next.
+TEST(DemoRun, OnATerminalShowsReadableTextAndTakesAWholeKey) {
+    for (const char *locale : {"C.UTF-8", "C"}) {
+        SCOPED_TRACE(locale);
+        TerminalRun run(locale);
+        for (const char *shown :
+             {"插入元素到链表成功!", "hello\t遍历结束", "nihao\t遍历结束", " 数据是:1634232686"}) {
+            EXPECT_NE(std::string::npos, run.Seen.find(shown)) << shown;
+        }
+        pollfd poller = {run.Keyboard, POLLIN, 0};
+        EXPECT_EQ(0, poll(&poller, 1, 300));
+        EXPECT_EQ(0, waitpid(run.Shell, nullptr, WNOHANG));
+
+        ASSERT_EQ(3, write(run.Keyboard, "\x1b[A", 3));
+        EXPECT_EQ(0, Ending(run));
+        ExpectGivenBack(run);
+    }
+}
+
+TEST(DemoRun, OnATerminalCtrlCEndsItBySigintWithTheModesGivenBack) {
+    TerminalRun run;
+    ASSERT_EQ(1, write(run.Keyboard, "\x03", 1));
+    EXPECT_EQ(128 + SIGINT, Ending(run));
+    ExpectGivenBack(run);
+}
+
+// Whether the process stops within ten seconds.
+bool Stops(pid_t process) {
+    const std::string stat = "/proc/" + std::to_string(process) + "/stat";
+    for (int tick = 0; tick < 1000; tick++) {
+        std::ifstream status(stat);
+        std::string line;
+        std::getline(status, line);
+        if (line.find(") T") != std::string::npos) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
 // Ctrl-Z during the wait gives the shell its terminal back in the modes it
 // had, and fg puts the wait back in its own: one key, without Enter or echo,
-// ends it. Skipped under ThreadSanitizer, in a suite of its own, so that ctest
-// (a suite is one test there) lists the skip under a name that says why.
-TEST(DemoRunOutsideThreadSanitizer, OnATerminalAStopGivesTheModesBackAndFgTakesTheKeyWaitUpAgain) {
-    if (UnderThreadSanitizer) {
-        GTEST_SKIP() << "ThreadSanitizer runs the stop's handler only at a checkpoint of its own";
-    }
-    JobRun run = StartAsAJob();
-    ASSERT_NE(-1, run.Shell);
-    std::string seen;
-    ASSERT_TRUE(ReadUntil(run.Keyboard, seen, "请按任意键继续. . .")) << seen;
-    EXPECT_TRUE(ComesIntoTheKeyMode(run.Terminal));
-
+// ends it.
+TEST(DemoRun, OnATerminalAStopGivesTheModesBackAndFgTakesTheKeyWaitUpAgain) {
+    TerminalRun run;
+    const pid_t demo = tcgetpgrp(run.Keyboard);
     ASSERT_EQ(1, write(run.Keyboard, "\x1a", 1));
-    ASSERT_EQ('S', NextReport(run));
+    ASSERT_TRUE(Stops(demo));
     termios stopped;
     ASSERT_EQ(0, tcgetattr(run.Terminal, &stopped));
     EXPECT_EQ(run.Before.c_lflag, stopped.c_lflag);
 
-    ASSERT_EQ(1, write(run.Commands, "f", 1));
+    ASSERT_EQ(0, kill(demo, SIGCONT));
     EXPECT_TRUE(ComesIntoTheKeyMode(run.Terminal));
     ASSERT_EQ(1, write(run.Keyboard, "k", 1));
-    EXPECT_EQ('0', NextReport(run));
-    std::string after;
-    char chunk[256];
-    pollfd poller = {run.Keyboard, POLLIN, 0};
-    ssize_t got;
-    while (poll(&poller, 1, 300) > 0 && (got = read(run.Keyboard, chunk, sizeof chunk)) > 0) {
-        after.append(chunk, static_cast<size_t>(got));
-    }
-    EXPECT_EQ(std::string::npos, after.find('k')) << "the key was echoed: " << after;
-    termios ended;
-    ASSERT_EQ(0, tcgetattr(run.Terminal, &ended));
-    EXPECT_EQ(run.Before.c_lflag, ended.c_lflag);
-
-    int status = WaitForEnd(run.Shell);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    for (int fd : {run.Keyboard, run.Terminal, run.Reports, run.Commands}) {
-        close(fd);
-    }
+    EXPECT_EQ(0, Ending(run));
+    ExpectGivenBack(run);
 }
 
 // A heap that refuses everything the way the C heap does: setting ENOMEM.
