@@ -173,6 +173,11 @@ void DemoWaitForKey() {
     }
     DemoWrite(MsgPressAnyKey, sizeof MsgPressAnyKey - 1);
     FlushOutput();
+    // Input from a file or a pipe gives its next byte as the key; its end
+    // ends the wait at once.
+    unsigned char byte;
+    while (!terminal && read(STDIN_FILENO, &byte, 1) < 0 && errno == EINTR) {
+    }
     while (terminal) {
         unsigned char key;
         ssize_t got = read(STDIN_FILENO, &key, 1);

@@ -139,11 +139,12 @@ std::regex ExpectedRun() {
     return std::regex(quote(before) + "(0x)?[0-9a-fA-F]+" + quote(after));
 }
 
-// Without a terminal on standard input the key wait does not wait, not even on
-// a pipe that no end of input comes through.
-TEST(DemoRun, WithoutATerminalPrintsTheWholeScenarioAndDoesNotWait) {
+// Without a terminal on standard input the key is the input's next byte, and
+// its end ends the wait at once.
+TEST(DemoRun, WithoutATerminalPrintsTheWholeScenarioAndTakesAByteAsTheKey) {
     int openPipe[2];
     ASSERT_EQ(0, pipe2(openPipe, O_CLOEXEC));
+    ASSERT_EQ(1, write(openPipe[1], "k", 1));
     const int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
     const std::pair<const char *, int> inputs[] = {
         {"/dev/null", null}, {"a pipe", openPipe[0]}, {"closed", -1}};
@@ -152,6 +153,9 @@ TEST(DemoRun, WithoutATerminalPrintsTheWholeScenarioAndDoesNotWait) {
         EXPECT_EQ(0, run.Status) << name;
         EXPECT_TRUE(std::regex_match(run.Output, ExpectedRun())) << name << ": " << run.Output;
     }
+    char left;
+    fcntl(openPipe[0], F_SETFL, O_NONBLOCK);
+    EXPECT_EQ(-1, read(openPipe[0], &left, 1)) << "the key was not read";
     for (int fd : {null, openPipe[0], openPipe[1]}) {
         close(fd);
     }
