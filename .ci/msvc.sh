@@ -49,9 +49,9 @@ compiled_sources=()
 for arch in x64 x86; do
   dir=build/msvc-$arch
   echo "== msvc $arch: configure ($dir)"
-  # Debug with warnings as errors and the tests, as the Visual Studio
-  # developer presets (msvc-x64-dev, msvc-x86-dev) configure it, but with the
-  # release C runtime (/MD): Wine has no debug one. No debug information
+  # Debug with warnings as errors and the tests, as docs/windows.md has a
+  # developer configure the msvc preset, but with the release C runtime (/MD):
+  # Wine has no debug one. No debug information
   # (/Zi), which would only make the compiling slower.
   # Google Benchmark's package is offered where it fits (the host's is
   # 64-bit), as vcpkg would offer it: the benchmark program must still be
