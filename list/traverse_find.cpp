@@ -73,13 +73,13 @@ void *ListNext(ListHandle *handle, uint32_t *position) {
     // Position 0 wraps past Count, to the other path.
     const uint32_t first = *position - 1;
     if (first < block->Count) {
-        unsigned char *slot = SlotAt(block, first);
-        // A slot whose first word shows a non-zero byte is live, and so is
-        // every slot below the first hole (with no hole, less one, NULL reads
-        // as the highest address). *position already holds its position.
-        if (!MayBeEmpty(slot, block->ElementSize) ||
-            reinterpret_cast<uintptr_t>(slot) - 1 <
-                reinterpret_cast<uintptr_t>(block->FirstHole) - 1) {
+        // Below Count the offset fits in 32 bits, as the block does.
+        unsigned char *slot = SlotAt(block, 0) + first * block->ElementSize;
+        // A slot whose first byte is not zero is live, and so is every slot
+        // below the first hole (with no hole, less one, NULL reads as the
+        // highest address). *position already holds its position.
+        if (*slot != 0 || reinterpret_cast<uintptr_t>(slot) - 1 <
+                              reinterpret_cast<uintptr_t>(block->FirstHole) - 1) {
             return slot;
         }
     }

@@ -172,7 +172,7 @@ SLOT_LIST_API void *ListFind(ListHandle *handle, const void *key);
  * Returns NULL, with *position unwritten, when no live slot is at or after
  * *position, or when handle, *handle or position is NULL. The address is valid
  * as ListFind's is. Takes no lock: safe only while no other thread changes
- * the list. A slot below the first hole, or one whose first word is not
+ * the list. A slot below the first hole, or one whose first byte is not
  * zero, is returned without a scan.
  */
 SLOT_LIST_API void *ListNext(ListHandle *handle, uint32_t *position);
