@@ -4,12 +4,14 @@
 # program through find_package; the source tree consumed with
 # add_subdirectory. Each library defines no global symbol outside its public
 # List* functions (and, when static, the namespace slot_list::internal).
-# Tally (tests/consumer/tally), a library of a user's with a plugin that links
+# Tally (tests/consumer/tally), a C project's library with a plugin that links
 # the static library, is built against the installed package, through
 # FetchContent and through add_subdirectory, installs its own exported
 # targets, and is found by tests/consumer/tally-user; the plugin exports its
-# own function alone. Last, the library is built without CMake by the lines
-# docs/building.md shows, for Linux and (linked with MinGW-w64) for Windows.
+# own function alone. docs/building.md's FetchContent lines build the C99
+# program from this clone. Last, the library is built without CMake by the
+# lines docs/building.md shows, for Linux and (linked with MinGW-w64) for
+# Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -120,11 +122,13 @@ done
 
 echo "== add_subdirectory"
 cmake -S tests/consumer/cpp -B "$work/subdir" -G Ninja -DSLOT_LIST_SOURCE_DIR="$PWD"
-# Read whole first: grep -q ending the pipe early would fail it under pipefail
-# and let the check pass.
+# The library alone: no test, demo or example target, no option but
+# SLOT_LIST_INSTALL. Read whole first: grep -q ending a pipe early would fail
+# it under pipefail and let the check pass.
 targets=$(ninja -C "$work/subdir" -t targets all)
-if grep -qE 'slot_list_(tests|demo|example)' <<<"$targets"; then
-  echo "tests, the demo or the examples are built for a project that pulls slot list in" >&2
+options=$(cmake -LA -N "$work/subdir" | sed -n 's/^\(SLOT_LIST_[A-Z0-9_]*\):.*/\1/p')
+if grep -qE 'slot_list_(tests|demo|example)' <<<"$targets" || [ "$options" != SLOT_LIST_INSTALL ]; then
+  echo "a project that pulls slot list in gets its tests, demo or examples, or options:" $options >&2
   exit 1
 fi
 cmake --build "$work/subdir"
@@ -133,16 +137,32 @@ cmake --build "$work/subdir"
 tally fetchcontent
 tally subdirectory
 
+# The block after "<!-- $1: .ci/package.sh runs the next block -->" in
+# docs/building.md, as it is there.
+docs_block() {
+  awk -v mark="<!-- $1: .ci/package.sh runs the next block -->" '$0 == mark {marked = 1; next}
+    marked && /^```/ && !inside {inside = 1; next}
+    inside && /^```$/ {exit}
+    inside {print}' docs/building.md | grep . || {
+    echo "docs/building.md has no block marked '$1'" >&2
+    return 1
+  }
+}
+
+echo "== FetchContent, the lines docs/building.md shows, in a C project"
+mkdir "$work/fetch"
+{
+  printf 'cmake_minimum_required(VERSION 3.22)\nproject(app LANGUAGES C)\nadd_executable(app %s)\n' \
+    "$root/tests/consumer/c/main.c"
+  docs_block FetchContent | sed "s|<slot list's repository>|file://$root|"
+} >"$work/fetch/CMakeLists.txt"
+cat "$work/fetch/CMakeLists.txt"
+cmake -S "$work/fetch" -B "$work/fetch/build" -G Ninja >/dev/null
+cmake --build "$work/fetch/build"
+"$work/fetch/build/app"
+
 echo "== vendored build, the lines docs/building.md shows"
-# The sh block after the marker in docs/building.md, run as it is there.
-commands=$(awk '/<!-- vendored build: .ci\/package.sh runs the next block -->/ {marked = 1; next}
-  marked && /^```sh$/ {inside = 1; next}
-  inside && /^```$/ {exit}
-  inside {print}' docs/building.md)
-if [ -z "$commands" ]; then
-  echo "docs/building.md has no marked block of vendored build lines" >&2
-  exit 1
-fi
+commands=$(docs_block "vendored build")
 echo "$commands"
 vendored=$work/vendored
 mkdir "$vendored"
