@@ -5,13 +5,12 @@
 # add_subdirectory. Each library defines no global symbol outside its public
 # List* functions (and, when static, the namespace slot_list::internal).
 # Tally (tests/consumer/tally), a C project's library with a plugin that links
-# the static library, is built against the installed package, through
-# FetchContent and through add_subdirectory, installs its own exported
-# targets, and is found by tests/consumer/tally-user; the plugin exports its
-# own function alone. docs/building.md's FetchContent lines build the C99
-# program from this clone. Last, the library is built without CMake by the
-# lines docs/building.md shows, for Linux and (linked with MinGW-w64) for
-# Windows.
+# the static library, is built against the installed package and through
+# add_subdirectory, installs its own exported targets, and is found by
+# tests/consumer/tally-user; the plugin exports its own function alone.
+# docs/building.md's FetchContent lines build the C99 program from this clone.
+# Last, the library is built without CMake by the lines docs/building.md
+# shows, for Linux and (linked with MinGW-w64) for Windows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -37,8 +36,8 @@ check_plugin() {
   fi
 }
 
-# Tally built with slot list through $1 (package, fetchcontent or
-# subdirectory; $2 is the installed package's prefix for the first), installed
+# Tally built with slot list through $1 (package or subdirectory; $2 is the
+# installed package's prefix for the first), installed
 # into a prefix of its own and used from there by tests/consumer/tally-user.
 tally() {
   local way=$1 package_prefix=${2:-}
@@ -134,7 +133,6 @@ fi
 cmake --build "$work/subdir"
 "$work/subdir/consumer"
 
-tally fetchcontent
 tally subdirectory
 
 # The block after "<!-- $1: .ci/package.sh runs the next block -->" in
