@@ -454,10 +454,14 @@ struct SmallBlockHeap {
         ListSetHeap(&Methods);
     }
     ~SmallBlockHeap() { ListSetHeap(nullptr); }
-    static void *Alloc(uint32_t) { return Inner.Alloc(256); }
+    static void *Alloc(uint32_t size) {
+        Asked = size;
+        return Inner.Alloc(256);
+    }
     static void *ReAlloc(void *block, uint32_t size) { return Inner.ReAlloc(block, size); }
     static int Free(void *block) { return Inner.Free(block); }
     static ListHeapMethods Inner;
+    static inline uint32_t Asked = 0; // the size of the last Alloc
     static constexpr ListHeapMethods Methods = {Alloc, ReAlloc, Free};
 };
 ListHeapMethods SmallBlockHeap::Inner;
@@ -471,6 +475,36 @@ TEST(ListInsert, RefusesAGrowthWhoseSizeOverflows) {
     static unsigned char element[4096] = {1}; // only its start can be read
     EXPECT_EQ(0, ListInsert(&handle, element));
     EXPECT_EQ(0, std::memcmp(&header, handle, sizeof header));
+    EXPECT_NE(0, ListDestroy(&handle));
+}
+
+// The scratch block is 8 + ElementSize bytes per live element, holes not
+// counted; one whose size does not fit in 32 bits is refused before it is
+// asked for, the list as it was. The second header claims 30000 elements in
+// slots with nothing behind them, which a refused sort never reads.
+TEST(ListSort, SizesItsScratchByTheLiveElementsAndRefusesOneThatOverflows) {
+    SmallBlockHeap small;
+    const auto order = [](const void *a, const void *b, void *) {
+        return KeyOf(a) < KeyOf(b) ? -1 : KeyOf(a) > KeyOf(b);
+    };
+    ListHandle handle = MakeList(8, 16, 5);
+    InsertKeys(&handle, {4, 1, 3, 2});
+    ASSERT_EQ(1, DeleteKey(&handle, 1));
+    ASSERT_EQ(1, ListSort(&handle, order, nullptr));
+    EXPECT_EQ(3u * (8 + 16), SmallBlockHeap::Asked);
+    EXPECT_EQ((std::vector<uint32_t>{2, 3, 4}), SlotKeys(handle));
+    EXPECT_NE(0, ListDestroy(&handle));
+
+    const uint32_t slots = 30001;
+    ASSERT_EQ(1,
+              ListCreate(&handle, CompareKeys, NoVisit, slots, (UINT32_MAX - Header) / slots, 0));
+    handle->Count = slots - 1;
+    const ListBlock header = *handle;
+    SmallBlockHeap::Asked = 0;
+    EXPECT_EQ(0, ListSort(&handle, order, nullptr));
+    EXPECT_EQ(0u, SmallBlockHeap::Asked);
+    EXPECT_EQ(0, std::memcmp(&header, handle, sizeof header));
+    handle->Count = 0;
     EXPECT_NE(0, ListDestroy(&handle));
 }
 

@@ -186,6 +186,18 @@ TEST_F(Delete, CompactionPastTheLastSlotFails) {
         EXPECT_TRUE(TailIsZero());
         EXPECT_NE(0, ListDestroy(&handle));
     }
+    // With the front slots deleted first, the walks start from slot 0 again:
+    // the live slots moved down past where they began.
+    handle = MakeList(8, 16, 10);
+    InsertKeys(&handle, {1, 2, 3, 4});
+    ASSERT_EQ(1, DeleteKey(&handle, 1));
+    ASSERT_EQ(1, DeleteKey(&handle, 2));
+    handle->HoleCount++;
+    handle->HoleLimit = 0;
+    EXPECT_EQ(0, DeleteKey(&handle, 4));
+    EXPECT_EQ((Keys{3}), SlotKeys(handle));
+    std::vector<unsigned char> key = Element(16, 3);
+    EXPECT_EQ(Slot(0), ListFind(&handle, key.data()));
 }
 
 // The walk that deletes as it goes: every element is visited once, in order,
@@ -339,6 +351,17 @@ TEST_F(Delete, ClearCompactAndSortLeaveNoHole) {
         EXPECT_EQ(Slot(handle->Count - 1), handle->FirstHole);
         EXPECT_NE(0, ListDestroy(&handle));
     }
+}
+
+// A header claiming a hole that is not there: the sort takes no more elements
+// than the header counts live, all that its scratch holds.
+TEST_F(Delete, SortTakesNoMoreElementsThanTheHeaderCountsLive) {
+    handle = MakeList(8, 16, 5);
+    InsertKeys(&handle, {40, 10, 30, 20});
+    handle->HoleCount = 1;
+    EXPECT_EQ(1, ListSort(&handle, OrderKeys, &OrderCalls));
+    EXPECT_EQ((Keys{10, 30, 40}), SlotKeys(handle));
+    EXPECT_TRUE(TailIsZero());
 }
 
 // Bad arguments and positions with no live element: 0, nothing changed, the

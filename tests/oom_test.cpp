@@ -467,6 +467,8 @@ const Case Cases[] = {
     {"find", Op::Find, 2, 16, 3, {1, 2, 3}, {2}, false, 3, {1, 0, 3}, 0, 0},
     {"reserve, moving", Op::Reserve, 4, 16, 2, {1, 2}, {}, true, 5, {1, 2}, 1, 1, 1},
     {"sort", Op::Sort, 4, 16, 5, {3, 1, 2, 5, 4}, {4}, false, 0, {1, 2, 3, 5}, 2, 2},
+    // Nothing to order: the hole goes without a scratch block.
+    {"sort one element and a hole", Op::Sort, 4, 16, 5, {1, 2}, {2}, false, 0, {1}, 0, 0},
     {"destroy empty list", Op::Destroy, 2, 16, 1, {}, {}, false, 0, {}, 2, 2},
     {"destroy large list", Op::Destroy, 7, 24, 3, Large, {5}, false, 0, {}, 2, 2},
 };
