@@ -133,19 +133,13 @@ class List {
                 ++at_;
             }
         }
-        // Whether every byte of a slot is zero; the first word nearly always
-        // settles it.
+        // Whether every byte of a slot is zero: the first word nearly always
+        // settles it; then every byte must equal the first, a zero.
         static bool Empty(const Value *slot) {
             const auto *bytes = reinterpret_cast<const unsigned char *>(slot);
             uint64_t head = 0;
             std::memcpy(&head, bytes, sizeof(T) < sizeof head ? sizeof(T) : sizeof head);
-            constexpr std::size_t chunk = sizeof(T) < 256 ? sizeof(T) : 256;
-            static constexpr unsigned char zero[chunk] = {};
-            for (std::size_t i = 0; head == 0 && i < sizeof(T); i += chunk) {
-                std::size_t length = sizeof(T) - i < chunk ? sizeof(T) - i : chunk;
-                head = std::memcmp(bytes + i, zero, length) != 0;
-            }
-            return head == 0;
+            return head == 0 && std::memcmp(bytes, bytes + 1, sizeof(T) - 1) == 0;
         }
 
         ListBlock *block_ = nullptr;
@@ -215,9 +209,10 @@ class List {
     //
     // Erasing end() does nothing and returns end().
     iterator erase(const_iterator pos) noexcept {
-        if (handle_ == nullptr || pos.at_ == Slots(handle_) + handle_->Count) {
+        if (handle_ == nullptr) {
             return end();
         }
+        // ListDeleteAt refuses end(), one past Count, and leaves the position.
         auto position = static_cast<uint32_t>(pos.at_ - Slots(handle_)) + 1;
         ListDeleteAt(&handle_, &position);
         return IteratorAt(position);
