@@ -319,6 +319,29 @@ TEST(ListDefaults, IteratorsOutliveAMoveOfTheList) {
     EXPECT_EQ((std::vector<uint32_t>{21, 22, 23, 24, 25}), keysFrom(first, lists[0].end()));
 }
 
+void *RefuseGrowth(void *, uint32_t) {
+    return nullptr;
+}
+
+// Out of memory, copy gives nothing (its twin released) and reserve changes
+// nothing.
+TEST(ListDefaults, CopyAndReserveFailWholeWhenMemoryRunsOut) {
+    auto list = slot_list::List<Item>::create(2);
+    for (uint32_t key = 1; key <= 5; key++) {
+        ASSERT_TRUE(list && list->insert({key, key}));
+    }
+    ListHeapMethods heap;
+    ListGetHeap(&heap);
+    ListHeapMethods refusing = heap;
+    refusing.ReAlloc = RefuseGrowth;
+    ASSERT_EQ(1, ListSetHeap(&refusing));
+    EXPECT_FALSE(list->copy());
+    EXPECT_FALSE(list->reserve(10));
+    EXPECT_EQ(6u, list->capacity());
+    ListSetHeap(&heap);
+    EXPECT_EQ(5u, list->copy()->size());
+}
+
 // The inline walk tells holes from elements whose only non-zero byte is the
 // last, for elements within a word (read whole) and past it (the first word,
 // then the library's scan over runs of holes).
