@@ -48,14 +48,15 @@ void Merge(const Sorting &s, const uint32_t *from, uint32_t *to, uint32_t first,
 }
 
 // Sorts the count indices of s.Indices by s.Order, stably, bottom up in runs
-// that double at each pass; the result ends in s.Indices.
+// that double at each pass; the result ends in s.Indices. The scratch's size
+// fits in 32 bits, so count is below 2^29 and no run bound can wrap.
 void SortIndices(Sorting &s, uint32_t count) {
-    for (uint64_t width = 1; width < count; width *= 2) {
-        for (uint64_t first = 0; first < count; first += 2 * width) {
-            auto middle = static_cast<uint32_t>(std::min<uint64_t>(first + width, count));
-            auto last = static_cast<uint32_t>(std::min<uint64_t>(first + 2 * width, count));
+    for (uint32_t width = 1; width < count; width *= 2) {
+        for (uint32_t first = 0; first < count; first += 2 * width) {
+            uint32_t middle = std::min(first + width, count);
+            uint32_t last = std::min(middle + width, count);
             if (middle < last) {
-                Merge(s, s.Indices, s.Spare, static_cast<uint32_t>(first), middle, last);
+                Merge(s, s.Indices, s.Spare, first, middle, last);
             } else {
                 memcpy(s.Spare + first, s.Indices + first, (last - first) * sizeof *s.Spare);
             }

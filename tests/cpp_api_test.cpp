@@ -206,7 +206,7 @@ TYPED_TEST(ListTest, WholeListOperationsSqueezeTheHolesAndKeepTheBlock) {
 
     EXPECT_TRUE(list->reserve(6));
     EXPECT_EQ(12u, list->capacity());
-    EXPECT_FALSE(list->reserve(std::size_t{UINT32_MAX} + 1));
+    EXPECT_FALSE(list->reserve(SIZE_MAX));
     for (int round = 0; round < 3; round++) {
         list->clear();
         EXPECT_TRUE(list->empty());
