@@ -3,9 +3,8 @@
 # the lists are destroyed, fork() beside threads using lists, the test suite under
 # AddressSanitizer with UBSan, under ThreadSanitizer and under Valgrind memcheck
 # (the demo too), line and branch coverage of list/, and a bounded run of the
-# differential fuzzer. Their figures go into docs/reliability-figures.md,
-# written from this run's output by .ci/reliability-figures.py. Takes about
-# 12 minutes on two cores.
+# differential fuzzer. .ci/figures.py writes docs/reliability-figures.md from
+# what they printed. Takes about 12 minutes on two cores.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,7 +18,6 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 ./build/default/tests/slot_list_tests --gtest_brief=1 --gtest_filter='Operations/OomSweep.*' \
   >"$logs/sweep.log"
-grep -E 'sweep|PASSED|FAILED' "$logs/sweep.log"
 
 echo "== resident memory once every list is destroyed, against the realloc twin"
 ./build/default/bench/slot_list_residency --check | tee "$logs/residency.log"
@@ -54,10 +52,5 @@ if ! ./build/fuzz/fuzz/slot_list_fuzz -max_total_time="${FUZZ_SECONDS}" -timeout
   cat "$logs/fuzz.log"
   exit 1
 fi
-grep -E '^(Done|stat::number_of_executed_units|stat::new_units_added|list fuzz)|INITED' \
-  "$logs/fuzz.log"
-
-python3 .ci/reliability-figures.py "$logs" build/coverage "$FUZZ_SECONDS" \
-  docs/reliability-figures.md
-echo "== docs/reliability-figures.md"
+python3 .ci/figures.py reliability "$logs" build/coverage docs/reliability-figures.md
 cat docs/reliability-figures.md
