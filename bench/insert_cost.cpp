@@ -1,5 +1,5 @@
 // The work of appending on the common path (no growth), for
-// bench/callgrind-insert to count instructions on: n appends of 128-byte
+// bench/performance.py to count instructions on: n appends of 128-byte
 // elements to a container that already has room for all of them, either one
 // element per call or in runs of 64 through the container's bulk call.
 //
