@@ -128,8 +128,9 @@ class List {
         // Past the first hole: moves to the first live slot at at_ or after
         // it, or to the end of the used range.
         void Settle() {
-            const Value *end = Slots(block_) + block_->Count;
-            while (at_ < end && Empty(at_)) {
+            // The slot at Count lies inside the block and is empty (the last
+            // slot is never filled), so a live slot needs no bound check.
+            while (Empty(at_) && at_ < Slots(block_) + block_->Count) {
                 ++at_;
             }
         }
@@ -139,7 +140,11 @@ class List {
             const auto *bytes = reinterpret_cast<const unsigned char *>(slot);
             uint64_t head = 0;
             std::memcpy(&head, bytes, sizeof(T) < sizeof head ? sizeof(T) : sizeof head);
-            return head == 0 && std::memcmp(bytes, bytes + 1, sizeof(T) - 1) == 0;
+            if constexpr (sizeof(T) <= sizeof head) {
+                return head == 0;
+            } else {
+                return head == 0 && std::memcmp(bytes, bytes + 1, sizeof(T) - 1) == 0;
+            }
         }
 
         ListBlock *block_ = nullptr;
