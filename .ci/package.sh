@@ -89,7 +89,7 @@ for kind in static shared; do
   fi
   cmake --install "$build" --prefix "$prefix"
 
-  for header in slot_list.h slot_list_export.h slot_list.hpp; do
+  for header in slot_list.h slot_list.hpp; do
     test -f "$prefix/include/slot_list/$header"
   done
   test -f "$(find "$prefix" -name SlotListConfigVersion.cmake)"

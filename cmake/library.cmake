@@ -3,7 +3,7 @@
 # Its users see list/include/ only (#include <slot_list/slot_list.h>); the
 # rest of list/ is private to it. Every build is compiled with hidden
 # visibility; a shared one exports only the functions marked SLOT_LIST_API
-# (slot_list_export.h), and a static one marks none, so that a shared object
+# (slot_list.h), and a static one marks none, so that a shared object
 # of a user's that links it exports nothing of it. Internal functions live in
 # the C++ namespace slot_list::internal.
 #
@@ -14,30 +14,23 @@
 
 set(SLOT_LIST_SOURCE_DIR ${PROJECT_SOURCE_DIR}/list)
 
+# The list's sources, and the platform's file (platform.h declares what it
+# gives). The private headers are list/ itself.
 set(SLOT_LIST_SOURCES
-  ${SLOT_LIST_SOURCE_DIR}/mem.cpp
   ${SLOT_LIST_SOURCE_DIR}/heap.cpp
-  ${SLOT_LIST_SOURCE_DIR}/slots.cpp
-  ${SLOT_LIST_SOURCE_DIR}/create_destroy.cpp
-  ${SLOT_LIST_SOURCE_DIR}/insert.cpp
-  ${SLOT_LIST_SOURCE_DIR}/delete.cpp
-  ${SLOT_LIST_SOURCE_DIR}/traverse_find.cpp
-  ${SLOT_LIST_SOURCE_DIR}/sort.cpp
-  ${SLOT_LIST_SOURCE_DIR}/version.cpp)
-# The private headers: list/ itself, and the platform's own folder, which
-# holds what platform.h includes from it (platform_lock.h).
+  ${SLOT_LIST_SOURCE_DIR}/create_insert.cpp
+  ${SLOT_LIST_SOURCE_DIR}/walk.cpp
+  ${SLOT_LIST_SOURCE_DIR}/delete.cpp)
 if(WIN32)
-  list(APPEND SLOT_LIST_SOURCES ${SLOT_LIST_SOURCE_DIR}/platform/win.cpp)
-  set(SLOT_LIST_PRIVATE_INCLUDE_DIRS ${SLOT_LIST_SOURCE_DIR} ${SLOT_LIST_SOURCE_DIR}/platform/win)
+  list(APPEND SLOT_LIST_SOURCES ${SLOT_LIST_SOURCE_DIR}/platform_win.cpp)
 else()
-  list(APPEND SLOT_LIST_SOURCES ${SLOT_LIST_SOURCE_DIR}/platform/posix.cpp)
-  set(SLOT_LIST_PRIVATE_INCLUDE_DIRS ${SLOT_LIST_SOURCE_DIR} ${SLOT_LIST_SOURCE_DIR}/platform/posix)
+  list(APPEND SLOT_LIST_SOURCES ${SLOT_LIST_SOURCE_DIR}/platform_posix.cpp)
   find_package(Threads REQUIRED)
 endif()
+set(SLOT_LIST_PRIVATE_INCLUDE_DIRS ${SLOT_LIST_SOURCE_DIR})
 
 set(SLOT_LIST_PUBLIC_HEADERS
   ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list.h
-  ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list_export.h
   ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list.hpp)
 
 # What every user of the objects needs: the public headers and the threads

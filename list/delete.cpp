@@ -1,12 +1,32 @@
 // Deletion, by key, by position or by predicate, the compaction pass it may
-// end with, and emptying or compacting the whole list at once.
+// end with, and the whole-list operations that leave no hole: clear, compact
+// and sort.
 
 #include <algorithm>
-#include <cstring>
+#include <utility>
 
-#include "mem.h"
-#include "platform/platform.h"
-#include "slots.h"
+#include "list.h"
+
+namespace slot_list::internal {
+
+void MemMoveClear(void *destination, void *source, uint32_t length) {
+    memmove(destination, source, length);
+    // Clear the part of the source the destination does not cover: all of it
+    // when they are apart, below the destination when moving up, above the
+    // destination's end when moving down.
+    auto *from = static_cast<unsigned char *>(source);
+    uintptr_t to = reinterpret_cast<uintptr_t>(destination);
+    uintptr_t at = reinterpret_cast<uintptr_t>(source);
+    if (to >= at + length || at >= to + length) {
+        memset(from, 0, length);
+    } else if (to > at) {
+        memset(from, 0, to - at);
+    } else if (to < at) {
+        memset(from + length - (at - to), 0, at - to);
+    }
+}
+
+} // namespace slot_list::internal
 
 using namespace slot_list::internal;
 
@@ -25,24 +45,33 @@ unsigned char *FirstMatch(ListBlock *block, uint32_t first, const void *key) {
 // the leading-empty record true; compacts nothing. What every deletion does
 // once it has its slot.
 void ClearLive(ListBlock *block, uint32_t index) {
-    Side *side = SideOf(block);
+    uint32_t &leading = block->Lock->LeadingEmpty;
     unsigned char *slot = SlotAt(block, index);
-    unsigned char *start = SlotAt(block, side->LeadingEmpty);
+    unsigned char *start = SlotAt(block, leading);
     // A slot below the first hole is live, so only with the first hole at or
     // below start can empty slots lie between start and slot. Those met are
     // passed for good, so that no later deletion reads them again.
     if (block->FirstHole != nullptr && block->FirstHole <= start) {
-        side->LeadingEmpty += EmptyRun(start, index - side->LeadingEmpty, block->ElementSize);
+        leading += EmptyRun(start, index - leading, block->ElementSize);
     }
-    if (index == side->LeadingEmpty) {
+    if (index == leading) {
         // Every slot up to this one is empty now.
-        side->LeadingEmpty = index + 1;
+        leading = index + 1;
     }
     memset(slot, 0, block->ElementSize);
     block->HoleCount++;
     if (block->FirstHole == nullptr || slot < block->FirstHole) {
         block->FirstHole = slot;
     }
+}
+
+// Empties the used range's bookkeeping once no empty slot is left below
+// count: Count becomes count, and no hole is counted or remembered.
+void ResetHoles(ListBlock *block, uint32_t count) {
+    block->Count = count;
+    block->HoleCount = 0;
+    block->FirstHole = nullptr;
+    block->Lock->LeadingEmpty = 0;
 }
 
 // Removes empty slots from FirstHole upward until no counted hole remains,
@@ -101,8 +130,16 @@ int Compact(ListBlock *block, uint32_t *index) {
     // slots below the start may have moved up to it: start over.
     block->Count = w;
     block->HoleCount = holes;
-    SideOf(block)->LeadingEmpty = 0;
+    block->Lock->LeadingEmpty = 0;
     return 0;
+}
+
+// Squeezes every empty slot out of the used range, as a deletion's
+// compaction does; returns Compact's result.
+int CompactAll(ListBlock *block) {
+    // Every empty slot in the used range is a counted hole: inserts refuse
+    // all-zero elements.
+    return block->HoleCount == 0 ? 1 : Compact(block, nullptr);
 }
 
 // Compacts when the holes exceed HoleLimit, renumbering *index as Compact
@@ -113,7 +150,7 @@ int CompactIfDue(ListBlock *block, uint32_t *index) {
 
 // The body of ListDelete, run under the lock.
 int DeleteLocked(ListBlock *block, const void *key) {
-    unsigned char *slot = FirstMatch(block, SideOf(block)->LeadingEmpty, key);
+    unsigned char *slot = FirstMatch(block, block->Lock->LeadingEmpty, key);
     if (slot == nullptr) {
         return 0;
     }
@@ -142,7 +179,7 @@ int DeleteAtLocked(ListBlock *block, uint32_t *position) {
 uint32_t DeleteIfLocked(ListBlock *block, ListMatchProc match, void *context) {
     uint32_t deleted = 0;
     // Clearing the slot just visited leaves the rest of the walk as it was.
-    EachLive(block, SideOf(block)->LeadingEmpty,
+    EachLive(block, block->Lock->LeadingEmpty,
              [block, match, context, &deleted](unsigned char *slot, uint32_t index) {
                  if (match(slot, index + 1, context) != 0) {
                      ClearLive(block, index);
@@ -154,24 +191,100 @@ uint32_t DeleteIfLocked(ListBlock *block, ListMatchProc match, void *context) {
     return deleted;
 }
 
+// What one sort works with: the slots it orders and its scratch block.
+struct Sorting {
+    ListBlock *Block;
+    ListOrderProc Order;
+    void *Context;
+    uint32_t *Indices; // slot indices, in the order being built
+    uint32_t *Spare;   // as many again, for the merges
+};
+
+// Whether slot b must go before slot a, which is ahead of it: only when the
+// caller's order puts a strictly after b, so that equal elements keep their
+// order.
+bool Before(const Sorting &s, uint32_t b, uint32_t a) {
+    return s.Order(SlotAt(s.Block, a), SlotAt(s.Block, b), s.Context) > 0;
+}
+
+// Merges the sorted runs from[first, middle) and from[middle, last) into
+// to[first, last). Runs that are in order already are copied with one
+// comparison.
+void Merge(const Sorting &s, const uint32_t *from, uint32_t *to, uint32_t first, uint32_t middle,
+           uint32_t last) {
+    uint32_t i = first;
+    uint32_t j = middle;
+    uint32_t k = first;
+    if (!Before(s, from[middle], from[middle - 1])) {
+        memcpy(to + first, from + first, (last - first) * sizeof *to);
+        return;
+    }
+    while (i < middle && j < last) {
+        to[k++] = Before(s, from[j], from[i]) ? from[j++] : from[i++];
+    }
+    memcpy(to + k, from + i, (middle - i) * sizeof *to);
+    k += middle - i;
+    memcpy(to + k, from + j, (last - j) * sizeof *to);
+}
+
+// Sorts the count indices of s.Indices by s.Order, stably, bottom up in runs
+// that double at each pass; the result ends in s.Indices. The scratch's size
+// fits in 32 bits, so count is below 2^29 and no run bound can wrap.
+void SortIndices(Sorting &s, uint32_t count) {
+    for (uint32_t width = 1; width < count; width *= 2) {
+        for (uint32_t first = 0; first < count; first += 2 * width) {
+            uint32_t middle = std::min(first + width, count);
+            uint32_t last = std::min(middle + width, count);
+            if (middle < last) {
+                Merge(s, s.Indices, s.Spare, first, middle, last);
+            } else {
+                memcpy(s.Spare + first, s.Indices + first, (last - first) * sizeof *s.Spare);
+            }
+        }
+        std::swap(s.Indices, s.Spare);
+    }
+}
+
+// ListSort under the lock.
+int SortLocked(ListBlock *block, ListOrderProc order, void *context) {
+    const uint32_t size = block->ElementSize;
+    const uint32_t live = block->Count - block->HoleCount;
+    if (live < 2) {
+        return CompactAll(block);
+    }
+    // The scratch holds two index arrays and the elements in their new order;
+    // it is had first, so that a refusal leaves the list as it was.
+    uint32_t indexBytes;
+    uint32_t total;
+    if (!SizeCalc(live, 2 * sizeof(uint32_t), 0, &indexBytes) ||
+        !SizeCalc(live, size, indexBytes, &total)) {
+        return 0;
+    }
+    auto *scratch = static_cast<unsigned char *>(MemAlloc(total));
+    if (scratch == nullptr) {
+        return 0;
+    }
+    Sorting s{block, order, context, reinterpret_cast<uint32_t *>(scratch),
+              reinterpret_cast<uint32_t *>(scratch) + live};
+    // The walk stops at live slots however many the header claims.
+    uint32_t n = 0;
+    EachLive(block, block->Lock->LeadingEmpty, [&s, &n, live](unsigned char *, uint32_t index) {
+        s.Indices[n++] = index;
+        return n == live;
+    });
+    SortIndices(s, n);
+    unsigned char *ordered = scratch + indexBytes;
+    for (uint32_t i = 0; i < n; i++) {
+        memcpy(ordered + static_cast<size_t>(i) * size, SlotAt(block, s.Indices[i]), size);
+    }
+    const size_t length = static_cast<size_t>(n) * size;
+    memcpy(SlotAt(block, 0), ordered, length);
+    memset(SlotAt(block, n), 0, static_cast<size_t>(block->Count) * size - length);
+    ResetHoles(block, n);
+    return MemFree(scratch) != 0;
+}
+
 } // namespace
-
-namespace slot_list::internal {
-
-void ResetHoles(ListBlock *block, uint32_t count) {
-    block->Count = count;
-    block->HoleCount = 0;
-    block->FirstHole = nullptr;
-    SideOf(block)->LeadingEmpty = 0;
-}
-
-int CompactAll(ListBlock *block) {
-    // Every empty slot in the used range is a counted hole: inserts refuse
-    // all-zero elements.
-    return block->HoleCount == 0 ? 1 : Compact(block, nullptr);
-}
-
-} // namespace slot_list::internal
 
 int ListDelete(ListHandle *handle, const void *key) {
     ListBlock *block = BlockOf(handle);
@@ -215,4 +328,12 @@ int ListCompact(ListHandle *handle) {
         return 0;
     }
     return UnderLock(block, [=] { return CompactAll(block); });
+}
+
+int ListSort(ListHandle *handle, ListOrderProc order, void *context) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr || order == nullptr) {
+        return 0;
+    }
+    return UnderLock(block, [=] { return SortLocked(block, order, context); });
 }

@@ -1,11 +1,7 @@
-// The library's own heap: geometric capacity on the C heap.
+// The heap: the ListSetHeap hook every allocation goes through, and the
+// library's own default heap, geometric capacity on the C heap.
 
-#include "heap.h"
-
-#include <cstring>
-
-#include "platform/platform.h"
-#include "slots.h"
+#include "list.h"
 
 namespace slot_list::internal {
 
@@ -109,8 +105,8 @@ int GrowingFree(const CHeap &heap, void *block) {
 }
 
 namespace {
+
 constexpr CHeap SystemHeap = {PlatAlloc, PlatReAlloc, PlatFree};
-} // namespace
 
 void *DefaultAlloc(uint32_t size) {
     return GrowingAlloc(SystemHeap, size);
@@ -124,4 +120,48 @@ int DefaultFree(void *block) {
     return GrowingFree(SystemHeap, block);
 }
 
+constexpr ListHeapMethods DefaultHeap = {DefaultAlloc, DefaultReAlloc, DefaultFree};
+
+ListHeapMethods CurrentHeap = DefaultHeap;
+
+} // namespace
+
+void *MemAlloc(uint32_t size) {
+    if (size == 0) {
+        return nullptr;
+    }
+    return CurrentHeap.Alloc(size);
+}
+
+int MemFree(void *block) {
+    return CurrentHeap.Free(block);
+}
+
+void *MemReAlloc(void *block, uint32_t newSize) {
+    if (block == nullptr || newSize == 0) {
+        return nullptr;
+    }
+    return CurrentHeap.ReAlloc(block, newSize);
+}
+
 } // namespace slot_list::internal
+
+using namespace slot_list::internal;
+
+int ListSetHeap(const ListHeapMethods *methods) {
+    if (methods == nullptr) {
+        CurrentHeap = DefaultHeap;
+        return 1;
+    }
+    if (methods->Alloc == nullptr || methods->ReAlloc == nullptr || methods->Free == nullptr) {
+        return 0;
+    }
+    CurrentHeap = *methods;
+    return 1;
+}
+
+void ListGetHeap(ListHeapMethods *methods) {
+    if (methods != nullptr) {
+        *methods = CurrentHeap;
+    }
+}

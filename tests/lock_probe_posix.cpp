@@ -2,12 +2,12 @@
 // zero exactly when it is free.
 
 #include "helpers.h"
-#include "platform/platform.h"
+#include "list.h"
 
 namespace testing_support {
 
 bool LockIsFree(ListLock *lock) {
-    return lock->Owner.load() == pthread_t{};
+    return lock->Mutex.Owner.load() == pthread_t{};
 }
 
 } // namespace testing_support

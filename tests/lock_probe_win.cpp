@@ -4,16 +4,16 @@
 #include <thread>
 
 #include "helpers.h"
-#include "lock_type.h"
+#include "list.h"
 
 namespace testing_support {
 
 bool LockIsFree(ListLock *lock) {
     bool taken = false;
     std::thread other([lock, &taken] {
-        taken = TryEnterCriticalSection(&lock->Section) != 0;
+        taken = TryEnterCriticalSection(&lock->Mutex.Section) != 0;
         if (taken) {
-            LeaveCriticalSection(&lock->Section);
+            LeaveCriticalSection(&lock->Mutex.Section);
         }
     });
     other.join();

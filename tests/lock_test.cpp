@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "helpers.h"
-#include "platform/platform.h"
+#include "list.h"
 #include <slot_list/slot_list.h>
 
 using namespace testing_support;
@@ -39,8 +39,8 @@ TEST(Lock, HeldAcrossAGrowthThatMovesTheBlock) {
             heldDuringGrowth = !LockIsFree(lock);
             // Its owner enters it again at once (a lock that is not would
             // hang here).
-            slot_list::internal::PlatLockEnter(lock);
-            slot_list::internal::PlatLockLeave(lock);
+            slot_list::internal::PlatLockEnter(&lock->Mutex);
+            slot_list::internal::PlatLockLeave(&lock->Mutex);
             // Two threads queue on the lock through the grown block; they can
             // get in only once the insert has let go, one after the other, so
             // each must see the new element. The pause lets them start waiting
@@ -115,12 +115,12 @@ TEST(Lock, DeleteAtWaitsWhileAnotherThreadHoldsTheLock) {
     ListLock *lock = handle->Lock;
     std::atomic<int> stage{0};
     std::thread holder([lock, &stage] {
-        slot_list::internal::PlatLockEnter(lock);
+        slot_list::internal::PlatLockEnter(&lock->Mutex);
         stage = 1;
         while (stage != 2) {
             std::this_thread::yield();
         }
-        slot_list::internal::PlatLockLeave(lock);
+        slot_list::internal::PlatLockLeave(&lock->Mutex);
     });
     while (stage != 1) {
         std::this_thread::yield();

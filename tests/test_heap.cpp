@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "heap.h"
-#include "platform/platform.h"
+#include "list.h"
 
 using namespace slot_list::internal;
 

@@ -41,7 +41,26 @@
 
 #include <stdint.h>
 
-#include "slot_list_export.h"
+/* SLOT_LIST_API marks the functions a shared build exports. The library is
+ * always compiled with hidden symbols. A shared build defines
+ * SLOT_LIST_BUILDING for its own sources and hands SLOT_LIST_SHARED to its
+ * users (the CMake target and the pkg-config file do so): default visibility,
+ * or on Windows dllexport for the library and dllimport for its users. A
+ * static build defines neither, so its List* functions stay hidden too: a
+ * shared object that links the static library exports nothing of it. */
+#if defined(_WIN32) || defined(__CYGWIN__)
+#if defined(SLOT_LIST_BUILDING)
+#define SLOT_LIST_API __declspec(dllexport)
+#elif defined(SLOT_LIST_SHARED)
+#define SLOT_LIST_API __declspec(dllimport)
+#else
+#define SLOT_LIST_API
+#endif
+#elif defined(__GNUC__) && (defined(SLOT_LIST_BUILDING) || defined(SLOT_LIST_SHARED))
+#define SLOT_LIST_API __attribute__((visibility("default")))
+#else
+#define SLOT_LIST_API
+#endif
 
 /* The library's version; the build checks that it matches the CMake project's.
  * SLOT_LIST_VERSION is the three in one number, major * 10000 + minor * 100 +

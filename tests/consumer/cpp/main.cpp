@@ -7,8 +7,7 @@
 #include <slot_list/slot_list.hpp>
 
 // Only the public headers are in reach, and only as <slot_list/...>.
-#if __has_include("mem.h") || __has_include("slots.h") || __has_include("platform/platform.h") ||  \
-                                                                        __has_include(<slot_list.h>)
+#if __has_include("list.h") || __has_include("platform.h") || __has_include(<slot_list.h>)
 #error "the library's private headers, or its header folder itself, are on the include path"
 #endif
 

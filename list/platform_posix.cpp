@@ -1,12 +1,9 @@
-// The platform layer on POSIX: the C heap, and the waiting side of the lock
-// (platform_lock.h).
+// The platform layer on POSIX: the C heap, and the waiting side of the lock.
 
-#include "platform/platform.h"
+#include "platform.h"
 
-#include <atomic>
 #include <new>
 
-#include <pthread.h>
 #include <stdlib.h>
 
 namespace slot_list::internal {
@@ -24,11 +21,7 @@ int PlatFree(void *block) {
     return 1;
 }
 
-uint32_t PlatLockSize() {
-    return sizeof(ListLock);
-}
-
-int PlatLockInit(ListLock *lock) {
+int PlatLockInit(PlatLock *lock) {
     new (&lock->Owner) std::atomic<pthread_t>(pthread_t{});
     new (&lock->Waiters) std::atomic<uint32_t>(0);
     lock->Depth = 0;
@@ -42,12 +35,12 @@ int PlatLockInit(ListLock *lock) {
     return 1;
 }
 
-void PlatLockFini(ListLock *lock) {
+void PlatLockFini(PlatLock *lock) {
     pthread_cond_destroy(&lock->Wakeup);
     pthread_mutex_destroy(&lock->Mutex);
 }
 
-void PlatLockWait(ListLock *lock, pthread_t self) {
+void PlatLockWait(PlatLock *lock, pthread_t self) {
     pthread_mutex_lock(&lock->Mutex);
     lock->Waiters.fetch_add(1, std::memory_order_seq_cst);
     while (!PlatLockTake(lock, self)) {
@@ -57,7 +50,7 @@ void PlatLockWait(ListLock *lock, pthread_t self) {
     pthread_mutex_unlock(&lock->Mutex);
 }
 
-void PlatLockWake(ListLock *lock) {
+void PlatLockWake(PlatLock *lock) {
     pthread_mutex_lock(&lock->Mutex);
     pthread_cond_signal(&lock->Wakeup);
     pthread_mutex_unlock(&lock->Mutex);

@@ -1,8 +1,6 @@
 // The platform layer on Windows: the process heap and a critical section.
 
-#include "platform/platform.h"
-
-#include "lock_type.h"
+#include "platform.h"
 
 namespace slot_list::internal {
 
@@ -26,25 +24,13 @@ int PlatFree(void *block) {
     return HeapFree(heap, 0, block) ? 1 : 0;
 }
 
-uint32_t PlatLockSize() {
-    return sizeof(ListLock);
-}
-
-int PlatLockInit(ListLock *lock) {
+int PlatLockInit(PlatLock *lock) {
     InitializeCriticalSection(&lock->Section);
     return 1;
 }
 
-void PlatLockFini(ListLock *lock) {
+void PlatLockFini(PlatLock *lock) {
     DeleteCriticalSection(&lock->Section);
-}
-
-void PlatLockEnter(ListLock *lock) {
-    EnterCriticalSection(&lock->Section);
-}
-
-void PlatLockLeave(ListLock *lock) {
-    LeaveCriticalSection(&lock->Section);
 }
 
 } // namespace slot_list::internal

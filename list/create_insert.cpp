@@ -1,13 +1,10 @@
-// Insertion, one element or many, and the growth it may need or that a
-// reservation asks for ahead.
+// A list's life: creation, insertion of one element or many with the growth
+// it needs or a reservation asks for ahead, destruction; and the library's
+// version.
 
 #include <algorithm>
-#include <cstdint>
-#include <cstring>
 
-#include "mem.h"
-#include "platform/platform.h"
-#include "slots.h"
+#include "list.h"
 
 using namespace slot_list::internal;
 
@@ -179,4 +176,72 @@ int ListReserve(ListHandle *handle, uint32_t count) {
         uint32_t newSize;
         return RoomFor(block, count, &newSize) && (newSize == 0 || Grow(handle, newSize));
     });
+}
+
+int ListCreate(ListHandle *handleOut, ListCompareProc compare, ListVisitProc visit, uint32_t growBy,
+               uint32_t elementSize, uint32_t holeLimit) {
+    if (handleOut == nullptr || compare == nullptr || visit == nullptr || growBy == 0 ||
+        elementSize == 0) {
+        return 0;
+    }
+    uint32_t blockSize;
+    if (!SizeCalc(growBy, elementSize, HeaderSize, &blockSize)) {
+        return 0;
+    }
+    auto *block = static_cast<ListBlock *>(MemAlloc(blockSize));
+    if (block == nullptr) {
+        return 0;
+    }
+    // The lock and the record beside the block live apart from it, so that
+    // a growth moving the block moves neither.
+    auto *lock = static_cast<ListLock *>(MemAlloc(sizeof(ListLock)));
+    if (lock == nullptr) {
+        MemFree(block);
+        return 0;
+    }
+    if (!PlatLockInit(&lock->Mutex)) {
+        MemFree(lock);
+        MemFree(block);
+        return 0;
+    }
+    block->Compare = compare;
+    block->Visit = visit;
+    block->BlockSize = blockSize;
+    block->Count = 0;
+    block->GrowBy = growBy;
+    block->ElementSize = elementSize;
+    block->HoleCount = 0;
+    block->HoleLimit = holeLimit;
+    block->FirstHole = nullptr;
+    block->Lock = lock;
+    *handleOut = block;
+    return 1;
+}
+
+int ListDestroy(ListHandle *handle) {
+    ListBlock *block = BlockOf(handle);
+    if (block == nullptr) {
+        return 0;
+    }
+    ListLock *lock = block->Lock;
+    int result = MemFree(block);
+    if (!result) {
+        return 0;
+    }
+    *handle = nullptr;
+    PlatLockFini(&lock->Mutex);
+    return MemFree(lock) ? result : 0;
+}
+
+// The text comes from the same macros as the number, so the two cannot part.
+#define SLOT_LIST_TEXT_OF(value) #value
+#define SLOT_LIST_DIGITS(value) SLOT_LIST_TEXT_OF(value)
+
+uint32_t ListVersion(void) {
+    return SLOT_LIST_VERSION;
+}
+
+const char *ListVersionString(void) {
+    return SLOT_LIST_DIGITS(SLOT_LIST_VERSION_MAJOR) "." SLOT_LIST_DIGITS(
+        SLOT_LIST_VERSION_MINOR) "." SLOT_LIST_DIGITS(SLOT_LIST_VERSION_PATCH);
 }

@@ -1,9 +1,52 @@
-// Traversal, search, the walk over live slots and their number.
+// Walks: traversal, search, the step to the next live slot, the number of
+// live slots, and the zero scan behind the empty-slot rule.
 
 #include <algorithm>
 
-#include "platform/platform.h"
-#include "slots.h"
+#include "list.h"
+
+namespace slot_list::internal {
+size_t ZeroPrefix(const unsigned char *bytes, size_t length) {
+    // A long run of zeros (holes side by side) goes to the C library's memcmp
+    // against a zero chunk, which reads far faster than a loop of ours; the
+    // word and byte loops after it pin down where the first non-zero byte is.
+    static const unsigned char ZeroChunk[1024] = {};
+    size_t i = 0;
+    for (; length - i >= sizeof ZeroChunk; i += sizeof ZeroChunk) {
+        if (memcmp(bytes + i, ZeroChunk, sizeof ZeroChunk) != 0) {
+            break;
+        }
+    }
+    for (; length - i >= 4 * sizeof(uint64_t); i += 4 * sizeof(uint64_t)) {
+        uint64_t words[4];
+        memcpy(words, bytes + i, sizeof words);
+        if (((words[0] | words[1]) | (words[2] | words[3])) != 0) {
+            break;
+        }
+    }
+    for (; length - i >= sizeof(uint64_t); i += sizeof(uint64_t)) {
+        uint64_t word;
+        memcpy(&word, bytes + i, sizeof word);
+        if (word != 0) {
+            break;
+        }
+    }
+    for (; i < length; i++) {
+        if (bytes[i] != 0) {
+            return i;
+        }
+    }
+    return length;
+}
+
+uint32_t EmptyRun(const unsigned char *slot, uint32_t slots, uint32_t size) {
+    // Every slot wholly inside the zero prefix is empty, and the slot holding
+    // the first non-zero byte is live.
+    size_t zeros = ZeroPrefix(slot, static_cast<size_t>(slots) * size);
+    return static_cast<uint32_t>(zeros / size);
+}
+
+} // namespace slot_list::internal
 
 using namespace slot_list::internal;
 
@@ -14,7 +57,7 @@ void ListTraverse(ListHandle *handle) {
     }
     UnderLock(block, [block] {
         const ListVisitProc visit = block->Visit;
-        EachLive(block, SideOf(block)->LeadingEmpty,
+        EachLive(block, block->Lock->LeadingEmpty,
                  [visit](const unsigned char *slot, uint32_t index) {
                      visit(slot, index + 1, 0);
                      return false;
@@ -32,7 +75,7 @@ void *ListFind(ListHandle *handle, const void *key) {
     const ListCompareProc compare = block->Compare;
     void *found = nullptr;
     // The last match wins, so the walk goes on past a hit.
-    EachLive(block, SideOf(block)->LeadingEmpty,
+    EachLive(block, block->Lock->LeadingEmpty,
              [compare, key, &found](unsigned char *slot, uint32_t) {
                  if (compare(key, slot) == 0) {
                      found = slot;
@@ -53,7 +96,7 @@ SLOT_LIST_NOINLINE void *NextAfterHoles(ListBlock *block, uint32_t *position) {
     if (first >= count) {
         return nullptr;
     }
-    first = std::max(first, SideOf(block)->LeadingEmpty);
+    first = std::max(first, block->Lock->LeadingEmpty);
     // The first live slot is the one that ends the run of empty ones.
     uint32_t index = first + EmptyRun(SlotAt(block, first), count - first, block->ElementSize);
     if (index >= count) {

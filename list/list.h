@@ -1,7 +1,8 @@
-// slots.h - what the list's operations share: the block's geometry, the one
-// size helper and the empty-slot rule.
-#ifndef SLOT_LIST_SLOTS_H
-#define SLOT_LIST_SLOTS_H
+// list.h - what the list's operations share: the block's geometry, the one
+// size helper, the record kept beside the block, the empty-slot rule, the
+// walk over live slots, and the heap primitives all memory goes through.
+#ifndef SLOT_LIST_LIST_H
+#define SLOT_LIST_LIST_H
 
 #include <cstddef>
 #include <cstdint>
@@ -9,7 +10,18 @@
 
 #include <slot_list/slot_list.h>
 
-#include "platform/platform.h"
+#include "platform.h"
+
+// What the list keeps beside its block, in storage of its own that no growth
+// moves: its lock, and LeadingEmpty, the slots at the start of the used range
+// known to be empty (all zero), so that a walk for live slots starts past
+// them: deleting from the front then costs no more than deleting anywhere
+// else. A deletion that empties the first live slot raises it; a compaction
+// puts it back to 0.
+struct ListLock {
+    uint32_t LeadingEmpty;
+    slot_list::internal::PlatLock Mutex;
+};
 
 // Keeps a cold path out of its caller, so that the hot one saves no registers.
 #if defined(_MSC_VER) && !defined(__clang__)
@@ -38,25 +50,6 @@ inline int SizeCalc(uint64_t count, uint32_t size, uint32_t extra, uint32_t *res
     }
     *result = static_cast<uint32_t>(value);
     return 1;
-}
-
-// What the list keeps beside its block: in front of the lock, in the lock's
-// own allocation, which no growth moves and which the list alone uses.
-// LeadingEmpty counts slots at the start of the used range known to be empty
-// (all zero), so that a walk for live slots starts past them: deleting from
-// the front then costs no more than deleting anywhere else. A deletion that
-// empties the first live slot raises it; a compaction puts it back to 0.
-struct Side {
-    uint32_t LeadingEmpty;
-};
-// Side's share of the allocation, a multiple of the strictest alignment so
-// that the lock after it is aligned as the heap aligns blocks.
-constexpr uint32_t SideSize =
-    static_cast<uint32_t>((sizeof(Side) + alignof(std::max_align_t) - 1) /
-                          alignof(std::max_align_t) * alignof(std::max_align_t));
-
-inline Side *SideOf(const ListBlock *block) {
-    return reinterpret_cast<Side *>(reinterpret_cast<unsigned char *>(block->Lock) - SideSize);
 }
 
 // Address of slot index of block.
@@ -144,22 +137,57 @@ inline ListBlock *BlockOf(ListHandle *handle) {
 // is read before body runs, since a growth moves the block but not the lock.
 template <class Body>
 auto UnderLock(ListBlock *block, Body body) {
-    ListLock *lock = block->Lock;
+    PlatLock *lock = &block->Lock->Mutex;
     PlatLockEnter(lock);
     auto result = body();
     PlatLockLeave(lock);
     return result;
 }
 
-// Empties the used range's bookkeeping once no empty slot is left below
-// count: Count becomes count, and no hole is counted or remembered.
-void ResetHoles(ListBlock *block, uint32_t count);
+// The heap primitives, over the heap installed with ListSetHeap (heap.cpp).
+// MemAlloc returns size bytes, all zero, or NULL when size is 0 (the heap is
+// not called) or the heap refuses. MemReAlloc resizes block to newSize bytes,
+// possibly moving it: contents survive up to the smaller size and every byte
+// past the old size reads as zero; NULL, with the block untouched, when block
+// is NULL, newSize is 0 or the heap refuses. MemFree returns non-zero, or 0
+// when the heap refuses (the block is then still valid); NULL is handed on as
+// an empty release.
+void *MemAlloc(uint32_t size);
+void *MemReAlloc(void *block, uint32_t newSize);
+int MemFree(void *block);
 
-// Squeezes every empty slot out of the used range, as a deletion's compaction
-// does. Returns 1, or 0 when the header no longer matches the slots (see
-// ListDelete). The caller holds the lock.
-int CompactAll(ListBlock *block);
+// The library's own heap, the one ListSetHeap(NULL) puts back: blocks on a C
+// heap (the platform's in the product, a failing one in tests) that keep room
+// to grow, so that a list growing by small steps is moved only now and then.
+// Each block keeps, in front of the caller's bytes, the size asked for and the
+// capacity it holds; every growth clears exactly the bytes it adds.
+struct CHeap {
+    void *(*Alloc)(size_t size);
+    void *(*ReAlloc)(void *block, size_t newSize);
+    int (*Free)(void *block);
+};
+
+// A block of size bytes, all zero, with no room to spare; NULL when the C heap
+// refuses or the size with the block's record does not fit in a size_t.
+void *GrowingAlloc(const CHeap &heap, uint32_t size);
+
+// Resizes block to newSize bytes. Within the capacity the block stays where it
+// is; past it, the block is moved to twice its capacity (at least newSize,
+// at most what a 32-bit size can ask for), or, when the C heap refuses that,
+// to exactly newSize. NULL, with the block untouched, when the C heap refuses
+// even the exact size or newSize with the block's record does not fit in a
+// size_t.
+void *GrowingReAlloc(const CHeap &heap, void *block, uint32_t newSize);
+
+// Releases block (NULL is an empty release): non-zero on success, 0 when the C
+// heap refuses, the block then still valid.
+int GrowingFree(const CHeap &heap, void *block);
+
+// Moves length bytes from source to destination, which may overlap in either
+// direction, and leaves every source byte that the destination does not cover
+// zero (delete.cpp).
+void MemMoveClear(void *destination, void *source, uint32_t length);
 
 } // namespace slot_list::internal
 
-#endif // SLOT_LIST_SLOTS_H
+#endif // SLOT_LIST_LIST_H
