@@ -101,54 +101,6 @@ SLOT_LIST_NOINLINE int GrowAndInsert(ListHandle *handle, const void *element) {
     return 1;
 }
 
-// ListInsert under the lock.
-int InsertLocked(ListHandle *handle, const void *element) {
-    ListBlock *block = *handle;
-    const uint32_t size = block->ElementSize;
-    if (BytesAreZero(static_cast<const unsigned char *>(element), size)) {
-        return 0;
-    }
-    // The last slot is never filled: one all-zero slot always follows the used
-    // range, so an unterminated string in the top slot still ends inside the
-    // block. At 64 bits the sum cannot wrap, and one past 32 bits is never
-    // below BlockSize: the growth path refuses it.
-    if ((uint64_t{block->Count} + 1) * size + HeaderSize >= block->BlockSize) {
-        return GrowAndInsert(handle, element);
-    }
-    unsigned char *slot = SlotAt(block, block->Count);
-    memmove(slot, element, size);
-    block->Count++;
-    return 1;
-}
-
-// ListInsertMany under the lock.
-int InsertManyLocked(ListHandle *handle, const void *elements, uint32_t count) {
-    ListBlock *block = *handle;
-    const uint32_t size = block->ElementSize;
-    uint32_t newSize;
-    if (!RoomFor(block, count, &newSize)) {
-        return 0;
-    }
-    // Only a batch that fits is read: one far too large is refused at once.
-    const auto *first = static_cast<const unsigned char *>(elements);
-    for (uint32_t i = 0; i < count; i++) {
-        if (BytesAreZero(first + static_cast<size_t>(i) * size, size)) {
-            return 0;
-        }
-    }
-    const size_t length = static_cast<size_t>(count) * size;
-    if (newSize == 0) {
-        memmove(SlotAt(block, block->Count), elements, length);
-    } else {
-        if (!GrowAndCopy(handle, elements, length, newSize)) {
-            return 0;
-        }
-        block = *handle;
-    }
-    block->Count += count;
-    return 1;
-}
-
 } // namespace
 
 int ListInsertMany(ListHandle *handle, const void *elements, uint32_t count) {
@@ -156,7 +108,28 @@ int ListInsertMany(ListHandle *handle, const void *elements, uint32_t count) {
     if (block == nullptr || elements == nullptr) {
         return 0;
     }
-    return UnderLock(block, [=] { return InsertManyLocked(handle, elements, count); });
+    return UnderLock(block, [=] {
+        const uint32_t size = block->ElementSize;
+        uint32_t newSize;
+        if (!RoomFor(block, count, &newSize)) {
+            return 0;
+        }
+        // Only a batch that fits is read: one far too large is refused at once.
+        const auto *first = static_cast<const unsigned char *>(elements);
+        for (uint32_t i = 0; i < count; i++) {
+            if (BytesAreZero(first + static_cast<size_t>(i) * size, size)) {
+                return 0;
+            }
+        }
+        const size_t length = static_cast<size_t>(count) * size;
+        if (newSize == 0) {
+            memmove(SlotAt(block, block->Count), elements, length);
+        } else if (!GrowAndCopy(handle, elements, length, newSize)) {
+            return 0;
+        }
+        (*handle)->Count += count;
+        return 1;
+    });
 }
 
 int ListInsert(ListHandle *handle, const void *element) {
@@ -164,7 +137,23 @@ int ListInsert(ListHandle *handle, const void *element) {
     if (block == nullptr || element == nullptr) {
         return 0;
     }
-    return UnderLock(block, [=] { return InsertLocked(handle, element); });
+    return UnderLock(block, [=] {
+        const uint32_t size = block->ElementSize;
+        if (BytesAreZero(static_cast<const unsigned char *>(element), size)) {
+            return 0;
+        }
+        // The last slot is never filled: one all-zero slot always follows the used
+        // range, so an unterminated string in the top slot still ends inside the
+        // block. At 64 bits the sum cannot wrap, and one past 32 bits is never
+        // below BlockSize: the growth path refuses it.
+        if ((uint64_t{block->Count} + 1) * size + HeaderSize >= block->BlockSize) {
+            return GrowAndInsert(handle, element);
+        }
+        unsigned char *slot = SlotAt(block, block->Count);
+        memmove(slot, element, size);
+        block->Count++;
+        return 1;
+    });
 }
 
 int ListReserve(ListHandle *handle, uint32_t count) {

@@ -148,49 +148,6 @@ int CompactIfDue(ListBlock *block, uint32_t *index) {
     return block->HoleCount <= block->HoleLimit ? 1 : Compact(block, index);
 }
 
-// The body of ListDelete, run under the lock.
-int DeleteLocked(ListBlock *block, const void *key) {
-    unsigned char *slot = FirstMatch(block, block->Lock->LeadingEmpty, key);
-    if (slot == nullptr) {
-        return 0;
-    }
-    ClearLive(block, SlotIndex(block, slot));
-    return CompactIfDue(block, nullptr);
-}
-
-// The body of ListDeleteAt, run under the lock.
-int DeleteAtLocked(ListBlock *block, uint32_t *position) {
-    if (*position == 0 || *position > block->Count) {
-        return 0;
-    }
-    const uint32_t index = *position - 1;
-    if (BytesAreZero(SlotAt(block, index), block->ElementSize)) {
-        return 0;
-    }
-    ClearLive(block, index);
-    // A walk goes on at the slot after the deleted one.
-    uint32_t next = index + 1;
-    int result = CompactIfDue(block, &next);
-    *position = next + 1;
-    return result;
-}
-
-// The body of ListDeleteIf, run under the lock.
-uint32_t DeleteIfLocked(ListBlock *block, ListMatchProc match, void *context) {
-    uint32_t deleted = 0;
-    // Clearing the slot just visited leaves the rest of the walk as it was.
-    EachLive(block, block->Lock->LeadingEmpty,
-             [block, match, context, &deleted](unsigned char *slot, uint32_t index) {
-                 if (match(slot, index + 1, context) != 0) {
-                     ClearLive(block, index);
-                     deleted++;
-                 }
-                 return false;
-             });
-    CompactIfDue(block, nullptr);
-    return deleted;
-}
-
 // What one sort works with: the slots it orders and its scratch block.
 struct Sorting {
     ListBlock *Block;
@@ -245,45 +202,6 @@ void SortIndices(Sorting &s, uint32_t count) {
     }
 }
 
-// ListSort under the lock.
-int SortLocked(ListBlock *block, ListOrderProc order, void *context) {
-    const uint32_t size = block->ElementSize;
-    const uint32_t live = block->Count - block->HoleCount;
-    if (live < 2) {
-        return CompactAll(block);
-    }
-    // The scratch holds two index arrays and the elements in their new order;
-    // it is had first, so that a refusal leaves the list as it was.
-    uint32_t indexBytes;
-    uint32_t total;
-    if (!SizeCalc(live, 2 * sizeof(uint32_t), 0, &indexBytes) ||
-        !SizeCalc(live, size, indexBytes, &total)) {
-        return 0;
-    }
-    auto *scratch = static_cast<unsigned char *>(MemAlloc(total));
-    if (scratch == nullptr) {
-        return 0;
-    }
-    Sorting s{block, order, context, reinterpret_cast<uint32_t *>(scratch),
-              reinterpret_cast<uint32_t *>(scratch) + live};
-    // The walk stops at live slots however many the header claims.
-    uint32_t n = 0;
-    EachLive(block, block->Lock->LeadingEmpty, [&s, &n, live](unsigned char *, uint32_t index) {
-        s.Indices[n++] = index;
-        return n == live;
-    });
-    SortIndices(s, n);
-    unsigned char *ordered = scratch + indexBytes;
-    for (uint32_t i = 0; i < n; i++) {
-        memcpy(ordered + static_cast<size_t>(i) * size, SlotAt(block, s.Indices[i]), size);
-    }
-    const size_t length = static_cast<size_t>(n) * size;
-    memcpy(SlotAt(block, 0), ordered, length);
-    memset(SlotAt(block, n), 0, static_cast<size_t>(block->Count) * size - length);
-    ResetHoles(block, n);
-    return MemFree(scratch) != 0;
-}
-
 } // namespace
 
 int ListDelete(ListHandle *handle, const void *key) {
@@ -291,7 +209,14 @@ int ListDelete(ListHandle *handle, const void *key) {
     if (block == nullptr || key == nullptr) {
         return 0;
     }
-    return UnderLock(block, [=] { return DeleteLocked(block, key); });
+    return UnderLock(block, [=] {
+        unsigned char *slot = FirstMatch(block, block->Lock->LeadingEmpty, key);
+        if (slot == nullptr) {
+            return 0;
+        }
+        ClearLive(block, SlotIndex(block, slot));
+        return CompactIfDue(block, nullptr);
+    });
 }
 
 int ListDeleteAt(ListHandle *handle, uint32_t *position) {
@@ -299,7 +224,21 @@ int ListDeleteAt(ListHandle *handle, uint32_t *position) {
     if (block == nullptr || position == nullptr) {
         return 0;
     }
-    return UnderLock(block, [=] { return DeleteAtLocked(block, position); });
+    return UnderLock(block, [=] {
+        if (*position == 0 || *position > block->Count) {
+            return 0;
+        }
+        const uint32_t index = *position - 1;
+        if (BytesAreZero(SlotAt(block, index), block->ElementSize)) {
+            return 0;
+        }
+        ClearLive(block, index);
+        // A walk goes on at the slot after the deleted one.
+        uint32_t next = index + 1;
+        int result = CompactIfDue(block, &next);
+        *position = next + 1;
+        return result;
+    });
 }
 
 uint32_t ListDeleteIf(ListHandle *handle, ListMatchProc match, void *context) {
@@ -307,7 +246,20 @@ uint32_t ListDeleteIf(ListHandle *handle, ListMatchProc match, void *context) {
     if (block == nullptr || match == nullptr) {
         return 0;
     }
-    return UnderLock(block, [=] { return DeleteIfLocked(block, match, context); });
+    return UnderLock(block, [=] {
+        uint32_t deleted = 0;
+        // Clearing the slot just visited leaves the rest of the walk as it was.
+        EachLive(block, block->Lock->LeadingEmpty,
+                 [block, match, context, &deleted](unsigned char *slot, uint32_t index) {
+                     if (match(slot, index + 1, context) != 0) {
+                         ClearLive(block, index);
+                         deleted++;
+                     }
+                     return false;
+                 });
+        CompactIfDue(block, nullptr);
+        return deleted;
+    });
 }
 
 int ListClear(ListHandle *handle) {
@@ -335,5 +287,41 @@ int ListSort(ListHandle *handle, ListOrderProc order, void *context) {
     if (block == nullptr || order == nullptr) {
         return 0;
     }
-    return UnderLock(block, [=] { return SortLocked(block, order, context); });
+    return UnderLock(block, [=] {
+        const uint32_t size = block->ElementSize;
+        const uint32_t live = block->Count - block->HoleCount;
+        if (live < 2) {
+            return CompactAll(block);
+        }
+        // The scratch holds two index arrays and the elements in their new order;
+        // it is had first, so that a refusal leaves the list as it was.
+        uint32_t indexBytes;
+        uint32_t total;
+        if (!SizeCalc(live, 2 * sizeof(uint32_t), 0, &indexBytes) ||
+            !SizeCalc(live, size, indexBytes, &total)) {
+            return 0;
+        }
+        auto *scratch = static_cast<unsigned char *>(MemAlloc(total));
+        if (scratch == nullptr) {
+            return 0;
+        }
+        Sorting s{block, order, context, reinterpret_cast<uint32_t *>(scratch),
+                  reinterpret_cast<uint32_t *>(scratch) + live};
+        // The walk stops at live slots however many the header claims.
+        uint32_t n = 0;
+        EachLive(block, block->Lock->LeadingEmpty, [&s, &n, live](unsigned char *, uint32_t index) {
+            s.Indices[n++] = index;
+            return n == live;
+        });
+        SortIndices(s, n);
+        unsigned char *ordered = scratch + indexBytes;
+        for (uint32_t i = 0; i < n; i++) {
+            memcpy(ordered + static_cast<size_t>(i) * size, SlotAt(block, s.Indices[i]), size);
+        }
+        const size_t length = static_cast<size_t>(n) * size;
+        memcpy(SlotAt(block, 0), ordered, length);
+        memset(SlotAt(block, n), 0, static_cast<size_t>(block->Count) * size - length);
+        ResetHoles(block, n);
+        return MemFree(scratch) != 0 ? 1 : 0;
+    });
 }

@@ -19,8 +19,8 @@
 // else. A deletion that empties the first live slot raises it; a compaction
 // puts it back to 0.
 struct ListLock {
-    uint32_t LeadingEmpty;
     slot_list::internal::PlatLock Mutex;
+    uint32_t LeadingEmpty;
 };
 
 // Keeps a cold path out of its caller, so that the hot one saves no registers.
