@@ -190,7 +190,7 @@ check_plugin "$vendored/libtally_plugin.so"
 
 echo "== vendored build for Windows, with MinGW-w64"
 # The Windows sources and folders of docs/building.md's table. Linked, not
-# run: the MinGW workflows of .ci/windows.sh run win.cpp under Wine.
+# run: the MinGW workflows of .ci/windows.sh run platform_win.cpp under Wine.
 mingw=x86_64-w64-mingw32
 if ! command -v $mingw-g++-posix >/dev/null; then
   echo "$mingw-g++-posix is missing: .ci/deps.sh installs g++-mingw-w64-x86-64" >&2
@@ -198,8 +198,7 @@ if ! command -v $mingw-g++-posix >/dev/null; then
 fi
 mkdir "$vendored-win"
 (cd "$vendored-win" &&
-  $mingw-g++-posix -std=c++17 -O2 -I"$root/list/include" -I"$root/list" -I"$root/list/platform/win" \
-    -c "$root"/list/*.cpp "$root/list/platform/win.cpp" &&
+  $mingw-g++-posix -std=c++17 -O2 -I"$root/list/include" -I"$root/list" -c "$root"/list/*.cpp &&
   $mingw-ar rcs libslot_list.a ./*.o &&
   $mingw-gcc-posix -std=c99 -I"$root/list/include" "$root/examples/example.c" libslot_list.a \
     -static -o app.exe)

@@ -14,17 +14,17 @@
 
 set(SLOT_LIST_SOURCE_DIR ${PROJECT_SOURCE_DIR}/list)
 
-# The list's sources, and the platform's file (platform.h declares what it
-# gives). The private headers are list/ itself.
+# Every source of list/ on every platform: the platform files are empty but
+# on their own (platform.h says which branch is whose). The private headers
+# are list/ itself.
 set(SLOT_LIST_SOURCES
   ${SLOT_LIST_SOURCE_DIR}/heap.cpp
   ${SLOT_LIST_SOURCE_DIR}/create_insert.cpp
   ${SLOT_LIST_SOURCE_DIR}/walk.cpp
-  ${SLOT_LIST_SOURCE_DIR}/delete.cpp)
-if(WIN32)
-  list(APPEND SLOT_LIST_SOURCES ${SLOT_LIST_SOURCE_DIR}/platform_win.cpp)
-else()
-  list(APPEND SLOT_LIST_SOURCES ${SLOT_LIST_SOURCE_DIR}/platform_posix.cpp)
+  ${SLOT_LIST_SOURCE_DIR}/delete.cpp
+  ${SLOT_LIST_SOURCE_DIR}/platform_posix.cpp
+  ${SLOT_LIST_SOURCE_DIR}/platform_win.cpp)
+if(NOT WIN32)
   find_package(Threads REQUIRED)
 endif()
 set(SLOT_LIST_PRIVATE_INCLUDE_DIRS ${SLOT_LIST_SOURCE_DIR})

@@ -1,6 +1,9 @@
 // The platform layer on POSIX: the C heap, and the waiting side of the lock.
+// Empty on Windows, so that every build may compile all of list/*.cpp.
 
 #include "platform.h"
+
+#ifndef _WIN32
 
 #include <new>
 
@@ -57,3 +60,5 @@ void PlatLockWake(PlatLock *lock) {
 }
 
 } // namespace slot_list::internal
+
+#endif // _WIN32

@@ -1,6 +1,9 @@
 // The platform layer on Windows: the process heap and a critical section.
+// Empty elsewhere, so that every build may compile all of list/*.cpp.
 
 #include "platform.h"
+
+#ifdef _WIN32
 
 namespace slot_list::internal {
 
@@ -34,3 +37,5 @@ void PlatLockFini(PlatLock *lock) {
 }
 
 } // namespace slot_list::internal
+
+#endif // _WIN32
