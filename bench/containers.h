@@ -9,19 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <type_traits>
-#include <vector>
 
-#include <slot_list/slot_list.h>
 #include "workload.h"
-
-#ifdef SLOT_LIST_BENCH_GLIB
-#include <glib.h>
-#include <malloc.h>
-#endif
-#ifdef SLOT_LIST_BENCH_UTARRAY
-#include <utarray.h>
-#endif
 
 namespace bench {
 
@@ -69,14 +58,6 @@ class SlotList {
             abort();
         }
     }
-    // Deletes the element at position (from 1) without a search, leaving a
-    // hole unless the hole limit is passed.
-    void EraseAt(uint32_t position) {
-        if (!ListDeleteAt(&handle_, &position)) {
-            abort();
-        }
-    }
-    ListHandle *Handle() { return &handle_; }
     void Traverse() { ListTraverse(&handle_); }
     const void *FindLast(const Element<N> &key) { return ListFind(&handle_, key.data()); }
     bool Erase(const Element<N> &key) { return ListDelete(&handle_, key.data()) == 1; }
@@ -160,78 +141,12 @@ class Peer {
 };
 
 template <size_t N>
-struct VectorStore {
-    std::vector<Element<N>> Elements;
-
-    void Push(const char *element) {
-        Elements.push_back(*reinterpret_cast<const Element<N> *>(element));
-    }
-    void PushMany(const char *elements, uint32_t count) {
-        const auto *first = reinterpret_cast<const Element<N> *>(elements);
-        Elements.insert(Elements.end(), first, first + count);
-    }
-    const char *Data() const { return reinterpret_cast<const char *>(Elements.data()); }
-    size_t Size() const { return Elements.size(); }
-    void EraseAt(size_t i) { Elements.erase(Elements.begin() + static_cast<ptrdiff_t>(i)); }
-    size_t Bytes() const { return Elements.capacity() * N; }
-};
-
-template <size_t N>
 using VectorPeer = Peer<N, VectorStore<N>>;
-
 #ifdef SLOT_LIST_BENCH_GLIB
-template <size_t N>
-struct GArrayStore {
-    GArray *Array = g_array_new(FALSE, FALSE, N);
-
-    GArrayStore() = default;
-    ~GArrayStore() { g_array_free(Array, TRUE); }
-    GArrayStore(const GArrayStore &) = delete;
-    GArrayStore &operator=(const GArrayStore &) = delete;
-
-    void Push(const char *element) { g_array_append_vals(Array, element, 1); }
-    void PushMany(const char *elements, uint32_t count) {
-        g_array_append_vals(Array, elements, count);
-    }
-    const char *Data() const { return Array->data; }
-    size_t Size() const { return Array->len; }
-    void EraseAt(size_t i) { g_array_remove_index(Array, static_cast<guint>(i)); }
-    // GArray does not publish its capacity; the heap knows what it holds.
-    size_t Bytes() const { return malloc_usable_size(Array->data); }
-};
-
 template <size_t N>
 using GArrayPeer = Peer<N, GArrayStore<N>>;
 #endif
-
 #ifdef SLOT_LIST_BENCH_UTARRAY
-template <size_t N>
-struct UtArrayStore {
-    UT_array Array;
-
-    UtArrayStore() {
-        static const UT_icd icd = {N, nullptr, nullptr, nullptr};
-        utarray_init(&Array, &icd);
-    }
-    ~UtArrayStore() { utarray_done(&Array); }
-    UtArrayStore(const UtArrayStore &) = delete;
-    UtArrayStore &operator=(const UtArrayStore &) = delete;
-
-    void Push(const char *element) { utarray_push_back(&Array, element); }
-    // utarray's bulk calls (utarray_inserta, utarray_concat) take another
-    // UT_array, not a plain run of elements: a caller holding a buffer pushes
-    // them one by one.
-    void PushMany(const char *elements, uint32_t count) {
-        for (uint32_t i = 0; i < count; i++) {
-            utarray_push_back(&Array, elements + size_t{i} * N);
-        }
-    }
-    const char *Data() const { return Array.d; }
-    size_t Size() const { return utarray_len(&Array); }
-    void EraseAt(size_t i) { utarray_erase(&Array, static_cast<unsigned>(i), 1u); }
-    size_t Bytes() const { return size_t{Array.n} * N; }
-};
-
 template <size_t N>
 using UtArrayPeer = Peer<N, UtArrayStore<N>>;
 #endif

@@ -26,15 +26,12 @@
 #include <string>
 #include <vector>
 
-#ifdef SLOT_LIST_BENCH_GLIB
-#include <glib.h>
-#endif
+#include "workload.h"
 
-#include <slot_list/slot_list.h>
-
+namespace bench {
 namespace {
 
-constexpr uint32_t ElementSize = 128;
+constexpr uint32_t Size = 128;
 
 // Resident bytes of this process now.
 size_t Resident() {
@@ -47,98 +44,75 @@ size_t Resident() {
     return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
-int32_t Compare(const void *first, const void *second) {
-    return std::memcmp(first, second, ElementSize) == 0 ? 0 : 1;
-}
-
-void Visit(const void *, uint32_t, int) {}
-
 // One container of some kind: appended to one element at a time.
 struct Container {
     virtual ~Container() = default;
-    virtual void Append(const unsigned char *element) = 0;
+    virtual void Append(const char *element) = 0;
 };
 
-struct SlotList : Container {
+template <class Store>
+struct Stored : Container {
+    Store Elements;
+    void Append(const char *element) override { Elements.Push(element); }
+};
+
+struct ListStore {
     ListHandle Handle = nullptr;
-    SlotList() {
-        if (!ListCreate(&Handle, Compare, Visit, 64, ElementSize, 64)) {
+    ListStore() {
+        if (!ListCreate(&Handle, CompareElements<Size>, VisitElement, 64, Size, 64)) {
             std::abort();
         }
     }
-    ~SlotList() override { ListDestroy(&Handle); }
-    void Append(const unsigned char *element) override {
+    ~ListStore() { ListDestroy(&Handle); }
+    void Push(const char *element) {
         if (!ListInsert(&Handle, element)) {
             std::abort();
         }
     }
 };
 
-struct ReallocArray : Container {
-    unsigned char *Data = nullptr;
-    size_t Size = 0, Capacity = 0;
-    ~ReallocArray() override { std::free(Data); }
-    void Append(const unsigned char *element) override {
-        if (Size == Capacity) {
+struct ReallocStore {
+    char *Data = nullptr;
+    size_t Count = 0, Capacity = 0;
+    ~ReallocStore() { std::free(Data); }
+    void Push(const char *element) {
+        if (Count == Capacity) {
             Capacity = Capacity == 0 ? 64 : Capacity * 2;
-            Data = static_cast<unsigned char *>(std::realloc(Data, Capacity * ElementSize));
+            Data = static_cast<char *>(std::realloc(Data, Capacity * bench::Size));
             if (Data == nullptr) {
                 std::abort();
             }
         }
-        std::memcpy(Data + Size++ * ElementSize, element, ElementSize);
+        std::memcpy(Data + Count++ * bench::Size, element, bench::Size);
     }
 };
 
-struct Vector : Container {
-    struct Element {
-        unsigned char Bytes[ElementSize];
-    };
-    std::vector<Element> Elements;
-    void Append(const unsigned char *element) override {
-        Elements.emplace_back();
-        std::memcpy(Elements.back().Bytes, element, ElementSize);
-    }
-};
-
+const struct Kind {
+    const char *Name;
+    Container *(*Make)();
+} Kinds[] = {
+    {"slot list", []() -> Container * { return new Stored<ListStore>; }},
+    {"realloc twin", []() -> Container * { return new Stored<ReallocStore>; }},
+    {"std::vector", []() -> Container * { return new Stored<VectorStore<Size>>; }},
 #ifdef SLOT_LIST_BENCH_GLIB
-struct GArrayContainer : Container {
-    GArray *Array = g_array_new(FALSE, FALSE, ElementSize);
-    ~GArrayContainer() override { g_array_free(Array, TRUE); }
-    void Append(const unsigned char *element) override { g_array_append_vals(Array, element, 1); }
-};
-#endif
-
-const char *const Kinds[] = {"slot list", "realloc twin", "std::vector",
-#ifdef SLOT_LIST_BENCH_GLIB
-                             "GArray"
+    {"GArray", []() -> Container * { return new Stored<GArrayStore<Size>>; }},
 #endif
 };
 
 Container *Make(const std::string &kind) {
-    if (kind == "slot list") {
-        return new SlotList;
+    for (const Kind &candidate : Kinds) {
+        if (kind == candidate.Name) {
+            return candidate.Make();
+        }
     }
-    if (kind == "realloc twin") {
-        return new ReallocArray;
-    }
-    if (kind == "std::vector") {
-        return new Vector;
-    }
-#ifdef SLOT_LIST_BENCH_GLIB
-    if (kind == "GArray") {
-        return new GArrayContainer;
-    }
-#endif
     std::abort();
 }
 
 void Fill(Container &container, uint32_t n) {
-    unsigned char element[ElementSize];
-    std::memset(element, 0x5a, sizeof element);
+    Element<Size> element = MakeElement<Size>(0);
     for (uint32_t i = 0; i < n; i++) {
-        std::memcpy(element, &i, sizeof i);
-        container.Append(element);
+        SetIndex<Size>(element, i);
+        container.Append(element.data());
     }
 }
 
@@ -160,7 +134,7 @@ void RunWorkload(const std::string &workload, const std::string &kind) {
             }
         }
     } else {
-        constexpr uint32_t Big = (47u << 20) / ElementSize, Small = (100u << 10) / ElementSize;
+        constexpr uint32_t Big = (47u << 20) / Size, Small = (100u << 10) / Size;
         for (int round = 0; round < 10; round++) {
             Container *big = Make(kind);
             Fill(*big, Big);
@@ -214,6 +188,9 @@ double MiB(size_t bytes) {
 }
 
 } // namespace
+} // namespace bench
+
+using namespace bench;
 
 int main(int argc, char **argv) {
     if (argc == 4 && std::strcmp(argv[1], "--run") == 0) {
@@ -230,11 +207,11 @@ int main(int argc, char **argv) {
                 "|---|---|---|---|\n");
     for (const char *workload : {"rounds", "big-small"}) {
         Figures twin = Measure(argv[0], workload, "realloc twin");
-        for (const char *kind : Kinds) {
-            Figures figures = Measure(argv[0], workload, kind);
-            std::printf("| %s | %s | %.1f | %.1f |\n", workload, kind, MiB(figures.Alive),
+        for (const Kind &kind : Kinds) {
+            Figures figures = Measure(argv[0], workload, kind.Name);
+            std::printf("| %s | %s | %.1f | %.1f |\n", workload, kind.Name, MiB(figures.Alive),
                         MiB(figures.After));
-            if (check && std::strcmp(kind, "slot list") == 0 &&
+            if (check && std::strcmp(kind.Name, "slot list") == 0 &&
                 figures.After > twin.After + (size_t{2} << 20)) {
                 std::fprintf(stderr,
                              "residency: after %s the lists leave %.1f MiB resident, the realloc "

@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -20,13 +21,44 @@
 #include <vector>
 
 #include "containers.h"
-#include "faults.h"
-#include <slot_list/slot_list.h>
-#include <slot_list/slot_list.hpp>
-#include "workload.h"
 
 namespace bench {
 namespace {
+
+// Minor and major faults of the process so far.
+int64_t FaultsSoFar() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<int64_t>(usage.ru_minflt) + static_cast<int64_t>(usage.ru_majflt);
+}
+
+// Counts the page faults of a timed loop, from its construction to Report(),
+// leaving out what happens between Pause() and Resume(), which stand in for
+// the state's PauseTiming and ResumeTiming. On a virtual machine a fault can
+// cost more than the work around it, so every benchmark reports its faults
+// per iteration ("faults") beside its time.
+class FaultMeter {
+  public:
+    explicit FaultMeter(benchmark::State &state) : state_(state), start_(FaultsSoFar()) {}
+    void Pause() {
+        state_.PauseTiming();
+        pausedAt_ = FaultsSoFar();
+    }
+    void Resume() {
+        untimed_ += FaultsSoFar() - pausedAt_;
+        state_.ResumeTiming();
+    }
+    void Report() {
+        double faults = static_cast<double>(FaultsSoFar() - start_ - untimed_);
+        state_.counters["faults"] = benchmark::Counter(faults, benchmark::Counter::kAvgIterations);
+    }
+
+  private:
+    benchmark::State &state_;
+    int64_t start_;
+    int64_t pausedAt_ = 0;
+    int64_t untimed_ = 0;
+};
 
 const int64_t Lengths[] = {1000, 10000, 100000, 1000000};
 
@@ -53,21 +85,15 @@ void Fill(C &container, int64_t n) {
     }
 }
 
-// Gives back the memory that released containers left with the C heap, so
-// that the next ones start on fresh pages.
-void ReleaseKeptMemory() {
-    malloc_trim(0);
-}
-
 // Appends n elements to an empty container. Warm, each iteration gets the
-// pages the last one released; fresh, both heaps give their kept memory back
-// first, so that every page is touched for the first time, as in a program
-// that has not used that much memory before.
+// pages the last one released; fresh, the C heap gives its kept memory back
+// first (malloc_trim), so that every page is touched for the first time, as
+// in a program that has not used that much memory before.
 template <class C, size_t N>
 void Append(benchmark::State &state, Config config, int64_t n, bool fresh) {
     size_t bytes = 0;
     if (fresh) {
-        ReleaseKeptMemory();
+        malloc_trim(0);
     }
     FaultMeter meter(state);
     for (auto _ : state) {
@@ -77,7 +103,7 @@ void Append(benchmark::State &state, Config config, int64_t n, bool fresh) {
         meter.Pause();
         container.reset();
         if (fresh) {
-            ReleaseKeptMemory();
+            malloc_trim(0);
         }
         meter.Resume();
     }
@@ -158,7 +184,7 @@ template <class C, size_t N>
 void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool fresh) {
     uint64_t copied = 0;
     if (fresh) {
-        ReleaseKeptMemory();
+        malloc_trim(0);
     }
     FaultMeter meter(state);
     for (auto _ : state) {
@@ -178,7 +204,7 @@ void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool 
         meter.Pause();
         containers.clear();
         if (fresh) {
-            ReleaseKeptMemory();
+            malloc_trim(0);
         }
         meter.Resume();
     }
@@ -186,47 +212,14 @@ void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool 
     state.counters["copied_per_insert"] = static_cast<double>(copied) / static_cast<double>(n * k);
 }
 
-// The walks over the live elements (walk-*): each sums the first eight bytes
-// of every element, as a loop reading one field would. The containers hold
-// elements 1 to n, the one at position i holding index i (from 1: element 0
-// of 8 bytes would be all zero). With holes (list-holes10), every tenth
-// element is deleted after filling, the hole limit high enough that nothing
-// is compacted; the vector's counterpart (vector-holes10) holds the same live
-// elements. Time per live element is 1 / items_per_second.
-constexpr int64_t HoleSpacing = 10;
-
-bool IsHole(int64_t position, bool holes) {
-    return holes && position % HoleSpacing == 0;
-}
-
-uint64_t Head(const void *element) {
-    uint64_t head;
-    std::memcpy(&head, element, sizeof head);
-    return head;
-}
-
-uint64_t WalkSum = 0;
-
-void AddHead(const void *element, uint32_t, int isEnd) {
-    if (!isEnd) {
-        WalkSum += Head(element);
-    }
-}
-
-// Times walk(), which returns its sum, once an untimed walk has shown that
-// it sums exactly the live elements (and paid for first touches, as in
-// Traverse).
+// The walks over the live elements (walk-*), as workload.h makes and walks
+// them: list-holes10 and vector-holes10 with every tenth element gone. Each
+// is timed once an untimed walk has shown that it sums exactly the live
+// elements (and paid for first touches, as in Traverse); time per live
+// element is 1 / items_per_second.
 template <class Walk>
-void TimeWalk(benchmark::State &state, int64_t n, bool holes, Walk walk) {
-    uint64_t expected = 0;
-    int64_t live = 0;
-    for (int64_t i = 1; i <= n; i++) {
-        if (!IsHole(i, holes)) {
-            expected += static_cast<uint64_t>(i);
-            live++;
-        }
-    }
-    if (walk() != expected) {
+void TimeWalk(benchmark::State &state, uint32_t n, bool holes, Walk walk) {
+    if (walk() != WalkedSum(n, holes)) {
         state.SkipWithError("the walk missed or repeated an element");
         return;
     }
@@ -236,90 +229,33 @@ void TimeWalk(benchmark::State &state, int64_t n, bool holes, Walk walk) {
         benchmark::DoNotOptimize(sum);
     }
     meter.Report();
-    state.SetItemsProcessed(state.iterations() * live);
+    state.SetItemsProcessed(state.iterations() * WalkedLive(n, holes));
 }
 
 template <size_t N>
-void WalkRangeFor(benchmark::State &state, int64_t n, bool holes) {
-    auto list = slot_list::List<Element<N>>::create(Config{}.GrowBy, static_cast<uint32_t>(n));
-    for (int64_t i = 1; i <= n; i++) {
-        list->insert(MakeElement<N>(static_cast<uint64_t>(i)));
-    }
-    int64_t position = 1;
-    for (auto it = list->begin(); it != list->end(); position++) {
-        it = IsHole(position, holes) ? list->erase(it) : std::next(it);
-    }
-    const slot_list::List<Element<N>> &walked = *list;
-    TimeWalk(state, n, holes, [&walked] {
-        uint64_t sum = 0;
-        for (const Element<N> &element : walked) {
-            sum += Head(element.data());
-        }
-        return sum;
-    });
-}
-
-// The list through the C calls, its holes made by position.
-template <size_t N>
-void FillWalked(SlotList<N> &list, int64_t n, bool holes) {
-    for (int64_t i = 1; i <= n; i++) {
-        list.Append(MakeElement<N>(static_cast<uint64_t>(i)));
-    }
-    for (int64_t i = HoleSpacing; holes && i <= n; i += HoleSpacing) {
-        list.EraseAt(static_cast<uint32_t>(i));
-    }
+void WalkRangeFor(benchmark::State &state, uint32_t n, bool holes) {
+    const auto list = WalkedList<N>(n, holes);
+    TimeWalk(state, n, holes, [&list] { return SumHeads(*list); });
 }
 
 template <size_t N>
-Config WalkConfig(int64_t n) {
-    Config config;
-    config.HoleLimit = static_cast<uint32_t>(n);
-    config.Compare = CompareElements<N>;
-    config.Visit = AddHead;
-    return config;
+void WalkNext(benchmark::State &state, uint32_t n, bool holes) {
+    ListHandle list = WalkedHandle<N>(n, holes);
+    TimeWalk(state, n, holes, [&list] { return SumNext(&list); });
+    ListDestroy(&list);
 }
 
 template <size_t N>
-void WalkNext(benchmark::State &state, int64_t n, bool holes) {
-    SlotList<N> list(WalkConfig<N>(n));
-    FillWalked(list, n, holes);
-    ListHandle *handle = list.Handle();
-    TimeWalk(state, n, holes, [handle] {
-        uint64_t sum = 0;
-        void *element;
-        for (uint32_t p = 1; (element = ListNext(handle, &p)) != nullptr; p++) {
-            sum += Head(element);
-        }
-        return sum;
-    });
+void WalkTraverse(benchmark::State &state, uint32_t n, bool holes) {
+    ListHandle list = WalkedHandle<N>(n, holes);
+    TimeWalk(state, n, holes, [&list] { return SumTraverse(&list); });
+    ListDestroy(&list);
 }
 
 template <size_t N>
-void WalkTraverse(benchmark::State &state, int64_t n, bool holes) {
-    SlotList<N> list(WalkConfig<N>(n));
-    FillWalked(list, n, holes);
-    TimeWalk(state, n, holes, [&list] {
-        WalkSum = 0;
-        list.Traverse();
-        return WalkSum;
-    });
-}
-
-template <size_t N>
-void WalkVector(benchmark::State &state, int64_t n, bool holes) {
-    std::vector<Element<N>> elements;
-    for (int64_t i = 1; i <= n; i++) {
-        if (!IsHole(i, holes)) {
-            elements.push_back(MakeElement<N>(static_cast<uint64_t>(i)));
-        }
-    }
-    TimeWalk(state, n, holes, [&elements] {
-        uint64_t sum = 0;
-        for (const Element<N> &element : elements) {
-            sum += Head(element.data());
-        }
-        return sum;
-    });
+void WalkVector(benchmark::State &state, uint32_t n, bool holes) {
+    const std::vector<Element<N>> elements = WalkedVector<N>(n, holes);
+    TimeWalk(state, n, holes, [&elements] { return SumHeads(elements); });
 }
 
 enum class Order { Front, Back, Random };
@@ -442,7 +378,7 @@ void RegisterSize() {
 
 template <size_t N>
 void RegisterWalks() {
-    using WalkBody = void (*)(benchmark::State &, int64_t, bool);
+    using WalkBody = void (*)(benchmark::State &, uint32_t, bool);
     struct Walk {
         const char *Operation;
         const char *Label;
@@ -457,7 +393,9 @@ void RegisterWalks() {
             for (const Walk &walk : walks) {
                 WalkBody body = walk.Body;
                 Register(walk.Operation, std::string(walk.Label) + (holes ? "-holes10" : ""), N, n,
-                         [body, n, holes](benchmark::State &state) { body(state, n, holes); });
+                         [body, n, holes](benchmark::State &state) {
+                             body(state, static_cast<uint32_t>(n), holes);
+                         });
             }
         }
     }
