@@ -1,44 +1,26 @@
-// The work of one operation, for callgrind to count instructions on
-// (bench/performance.py counts insert and walk), and the bytes growth copies
-// for builds without Google Benchmark (the Windows ones, run under Wine):
+// The work of one operation, for callgrind to count instructions on, each
+// counted call in a function of its own that --toggle-collect counts with its
+// callees, called through a pointer chosen at run time so that none is inlined
+// or specialised; and the bytes growth copies, for builds without Google
+// Benchmark. Each kind checks that the container then holds what it should.
 //
-//   slot_list_cost insert CONTAINER one|batch [N]
+//   slot_list_cost insert list|vector|garray|utarray one|batch [N]
+//       N (10,000) appends of 128-byte elements into room made beforehand,
+//       one per call or runs of 64 through the bulk call:
+//       InsertCost<Container><One|Batch>
 //   slot_list_cost walk range-for|next|traverse|vector 8|128 none|holes [N]
+//       one walk of workload.h over N (100,000) elements: WalkCost
 //   slot_list_cost delete at|key first|middle|last [N]
+//       one ListDeleteAt or ListDelete in N (10,000) 128-byte elements, the
+//       hole limit N: DeleteCostAt, DeleteCostKey. A spare element after the
+//       N goes first, uncounted, so that symbol binding is not counted either
 //   slot_list_cost turns
-//
-// Each counted call sits in a function of its own, which callgrind's
-// --toggle-collect counts inclusively (callees included), so that the figure
-// is the call and nothing of the loop around it; the functions are called
-// through a pointer chosen at run time, so that none is inlined or
-// specialised. Each kind then checks that the container holds what it
-// should.
+//       slot_list_bench's copied_per_insert of turns-k: k = 1, 2, 4 lists of
+//       200,000 128-byte elements, GrowBy 64, growing in turn after large
+//       lists were filled and released (the whole block counted at each move)
 //
 //   valgrind --tool=callgrind --toggle-collect=WalkCost
 //       build/default/bench/slot_list_cost walk next 128 none 100000
-//
-// insert: N appends of 128-byte elements (default 10,000) to a container,
-// list or a peer this build has (vector, garray, utarray), that already has
-// room for all of them, one element per call or in runs of 64 through the
-// container's bulk call: InsertCost<Container><One|Batch>.
-//
-// walk: one walk over the live elements (default N 100,000), as workload.h
-// makes and walks them, by a C++ range-for over slot_list::List<T>, the loop
-// of ListNext, ListTraverse with a visitor, or a range-for over a
-// std::vector<T>: WalkCost.
-//
-// delete: the element at a chosen place in a list of N 128-byte elements
-// (default 10,000), by position (ListDeleteAt) or by key (ListDelete, which
-// calls the comparator on every live element up to it), the hole limit N, so
-// that no compaction runs: DeleteCostAt, DeleteCostKey. A spare element after
-// the N is deleted the same way first, outside the count, so that the first
-// call's binding of library symbols is not counted either.
-//
-// turns: the copied_per_insert figure of slot_list_bench's turns benchmarks:
-// k = 1, 2 and 4 lists of 200,000 128-byte elements, GrowBy 64, growing one
-// element each in turn, in a process that has already filled and released
-// large lists. A growth that moved the block counts the whole block: the most
-// the C heap copied, since it may have moved pages instead.
 
 #include <cstdint>
 #include <cstdio>
@@ -51,8 +33,7 @@
 
 using namespace bench;
 
-// The counted calls stay functions of their own, in each compiler's words:
-// cl does not know gnu:: attributes (warning C5030).
+// In each compiler's words: cl does not know gnu:: attributes (C5030).
 #if defined(_MSC_VER) && !defined(__clang__)
 #define SLOT_LIST_BENCH_NOINLINE __declspec(noinline)
 #else
@@ -139,7 +120,6 @@ SLOT_LIST_BENCH_NOINLINE int InsertCostGarrayBatch(const char *elements, uint32_
 #endif
 
 #ifdef SLOT_LIST_BENCH_UTARRAY
-// utarray's batch is the loop of single appends a caller writes.
 SLOT_LIST_BENCH_NOINLINE int InsertCostUtarrayOne(const char *elements, uint32_t) {
     UtArray->Push(elements);
     return 1;

@@ -1,8 +1,8 @@
 // The benchmark program: the slot list and its peers on the same work, for
 // every element size and list length. Benchmarks are named
 // operation/container/element-size/n; each reports the page faults of its
-// timed loop per iteration ("faults"), since where memory came from can
-// decide a figure.
+// timed loop per iteration ("faults"), since on a virtual machine where
+// memory came from can decide a figure.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -11,8 +11,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <iterator>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -20,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "containers.h"
+#include "workload.h"
 
 namespace bench {
 namespace {
@@ -32,11 +30,9 @@ int64_t FaultsSoFar() {
     return static_cast<int64_t>(usage.ru_minflt) + static_cast<int64_t>(usage.ru_majflt);
 }
 
-// Counts the page faults of a timed loop, from its construction to Report(),
-// leaving out what happens between Pause() and Resume(), which stand in for
-// the state's PauseTiming and ResumeTiming. On a virtual machine a fault can
-// cost more than the work around it, so every benchmark reports its faults
-// per iteration ("faults") beside its time.
+// Counts the faults of a timed loop, from its construction to Report(),
+// leaving out those between Pause() and Resume(), which stand in for the
+// state's PauseTiming and ResumeTiming.
 class FaultMeter {
   public:
     explicit FaultMeter(benchmark::State &state) : state_(state), start_(FaultsSoFar()) {}
@@ -60,21 +56,112 @@ class FaultMeter {
     int64_t untimed_ = 0;
 };
 
+// How a container is set up; peers take only the callbacks.
+struct Config {
+    uint32_t GrowBy = 64;
+    uint32_t HoleLimit = 64;
+    ListCompareProc Compare = nullptr;
+    ListVisitProc Visit = nullptr;
+};
+
+// The containers under test behind one interface. Where() and Held() say
+// where the data lies and the bytes a move would copy: the whole block for
+// the list (the C heap may move pages instead, so this is the most copied).
+template <size_t N>
+class SlotList {
+  public:
+    explicit SlotList(const Config &config) {
+        if (!ListCreate(&handle_, config.Compare, config.Visit, config.GrowBy, N,
+                        config.HoleLimit)) {
+            abort();
+        }
+    }
+    ~SlotList() { ListDestroy(&handle_); }
+    SlotList(const SlotList &) = delete;
+    SlotList &operator=(const SlotList &) = delete;
+
+    void Append(const Element<N> &element) {
+        if (!ListInsert(&handle_, element.data())) {
+            abort();
+        }
+    }
+    void AppendBatch(const char *elements, uint32_t count) {
+        if (!ListInsertMany(&handle_, elements, count)) {
+            abort();
+        }
+    }
+    void Traverse() { ListTraverse(&handle_); }
+    const void *FindLast(const Element<N> &key) { return ListFind(&handle_, key.data()); }
+    bool Erase(const Element<N> &key) { return ListDelete(&handle_, key.data()) == 1; }
+    size_t Bytes() const { return handle_->BlockSize; }
+    const void *Where() const { return handle_; }
+    size_t Held() const { return handle_->BlockSize; }
+
+  private:
+    ListHandle handle_ = nullptr;
+};
+
+// A peer: Store keeps the elements contiguously; the walks are the plain loops
+// a user of that container would write, making the same calls the list makes.
+template <size_t N, class Store>
+class Peer {
+  public:
+    explicit Peer(const Config &config) : compare_(config.Compare), visit_(config.Visit) {
+        // Keeps the compiler from calling the callbacks directly or inlining
+        // them, which the list cannot do either.
+        benchmark::DoNotOptimize(compare_);
+        benchmark::DoNotOptimize(visit_);
+    }
+
+    void Append(const Element<N> &element) { store_.Push(element.data()); }
+    void AppendBatch(const char *elements, uint32_t count) { store_.PushMany(elements, count); }
+
+    // The data and size are read once, as a loop over a container that the
+    // callbacks do not change would.
+    void Traverse() {
+        const char *data = store_.Data();
+        size_t size = store_.Size();
+        for (size_t i = 0; i < size; i++) {
+            visit_(data + i * N, static_cast<uint32_t>(i + 1), 0);
+        }
+        visit_(nullptr, 0, 1);
+    }
+
+    const void *FindLast(const Element<N> &key) {
+        const char *data = store_.Data();
+        size_t size = store_.Size();
+        const void *found = nullptr;
+        for (size_t i = 0; i < size; i++) {
+            if (compare_(key.data(), data + i * N) == 0) {
+                found = data + i * N;
+            }
+        }
+        return found;
+    }
+
+    bool Erase(const Element<N> &key) {
+        const char *data = store_.Data();
+        size_t size = store_.Size();
+        for (size_t i = 0; i < size; i++) {
+            if (compare_(data + i * N, key.data()) == 0) {
+                store_.EraseAt(i);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    size_t Bytes() const { return store_.Bytes(); }
+    const void *Where() const { return store_.Data(); }
+    size_t Held() const { return store_.Size() * N; }
+
+  private:
+    Store store_;
+    ListCompareProc compare_;
+    ListVisitProc visit_;
+};
+
 const int64_t Lengths[] = {1000, 10000, 100000, 1000000};
-
-// Deleting everything by find and erase is quadratic for every container; a
-// length is left out once n * n * ElementSize passes this, which keeps one run
-// of the slowest peer under a few seconds.
-constexpr double DeleteWorkLimit = 2e10;
-
-// Front-first with many holes allowed, the list's deletion need not grow with
-// n, and only longer lists show whether it does: that one, and std::vector as
-// the reference, run up to this length at 128 bytes (the vector's run then
-// takes seconds).
-constexpr int64_t LongDeleteLength = 100000;
-
-// Elements per call of the bulk append.
-constexpr uint32_t BatchLength = 64;
 
 template <class C, size_t N>
 void Fill(C &container, int64_t n) {
@@ -111,17 +198,17 @@ void Append(benchmark::State &state, Config config, int64_t n, bool fresh) {
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 
-// Appends n elements in runs of BatchLength, each with the container's own
-// bulk call, on a warm heap. The run is rewritten before each call, as a
-// caller filling its buffer would, at the same cost for every container.
+// Appends n elements in runs of 64, each with the container's own bulk call,
+// on a warm heap. The run is rewritten before each call, as a caller filling
+// its buffer would, at the same cost for every container.
 template <class C, size_t N>
 void AppendBulk(benchmark::State &state, Config config, int64_t n) {
-    std::vector<Element<N>> batch(BatchLength, MakeElement<N>(0));
+    std::vector<Element<N>> batch(64, MakeElement<N>(0));
     FaultMeter meter(state);
     for (auto _ : state) {
         std::optional<C> container(std::in_place, config);
-        for (int64_t i = 0; i < n; i += BatchLength) {
-            uint32_t count = static_cast<uint32_t>(std::min<int64_t>(BatchLength, n - i));
+        for (int64_t i = 0; i < n; i += 64) {
+            auto count = static_cast<uint32_t>(std::min<int64_t>(64, n - i));
             for (uint32_t j = 0; j < count; j++) {
                 SetIndex<N>(batch[j], static_cast<uint64_t>(i + j));
             }
@@ -134,13 +221,13 @@ void AppendBulk(benchmark::State &state, Config config, int64_t n) {
     meter.Report();
 }
 
+// The first walk after filling is not timed: it pays for first touches of
+// memory (on a virtual machine, pages the C heap has just moved) that a walk
+// over a list in use does not.
 template <class C, size_t N>
 void Traverse(benchmark::State &state, Config config, int64_t n) {
     C container(config);
     Fill<C, N>(container, n);
-    // The first walk after filling is not timed: it pays for first touches of
-    // memory (on a virtual machine, pages the C heap has just moved) that a
-    // walk over a list in use does not.
     container.Traverse();
     FaultMeter meter(state);
     for (auto _ : state) {
@@ -167,16 +254,6 @@ void FindLast(benchmark::State &state, Config config, int64_t n) {
     meter.Report();
 }
 
-// Bytes the containers have copied to grow, so far.
-template <class C>
-uint64_t CopiedSoFar(const std::vector<std::unique_ptr<C>> &containers) {
-    uint64_t copied = 0;
-    for (const auto &container : containers) {
-        copied += container->Copied();
-    }
-    return copied;
-}
-
 // k containers grow to n elements each, one element to each in turn, so that
 // no block can keep growing where it lies. Time is per element appended; with
 // fresh, every round starts on pages the process has not touched yet.
@@ -192,15 +269,17 @@ void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool 
         for (int i = 0; i < k; i++) {
             containers.push_back(std::make_unique<C>(config));
         }
-        uint64_t before = CopiedSoFar(containers);
+        copied = 0;
         Element<N> element = MakeElement<N>(0);
         for (int64_t i = 0; i < n; i++) {
             SetIndex<N>(element, static_cast<uint64_t>(i));
             for (auto &container : containers) {
-                container->AppendCounted(element);
+                const void *before = container->Where();
+                size_t held = container->Held();
+                container->Append(element);
+                copied += container->Where() != before ? held : 0;
             }
         }
-        copied = CopiedSoFar(containers) - before;
         meter.Pause();
         containers.clear();
         if (fresh) {
@@ -212,11 +291,9 @@ void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool 
     state.counters["copied_per_insert"] = static_cast<double>(copied) / static_cast<double>(n * k);
 }
 
-// The walks over the live elements (walk-*), as workload.h makes and walks
-// them: list-holes10 and vector-holes10 with every tenth element gone. Each
-// is timed once an untimed walk has shown that it sums exactly the live
-// elements (and paid for first touches, as in Traverse); time per live
-// element is 1 / items_per_second.
+// Times walk(), which returns its sum, once an untimed walk has shown that it
+// sums exactly the live elements (and paid for first touches, as in
+// Traverse); time per live element is 1 / items_per_second.
 template <class Walk>
 void TimeWalk(benchmark::State &state, uint32_t n, bool holes, Walk walk) {
     if (walk() != WalkedSum(n, holes)) {
@@ -230,32 +307,6 @@ void TimeWalk(benchmark::State &state, uint32_t n, bool holes, Walk walk) {
     }
     meter.Report();
     state.SetItemsProcessed(state.iterations() * WalkedLive(n, holes));
-}
-
-template <size_t N>
-void WalkRangeFor(benchmark::State &state, uint32_t n, bool holes) {
-    const auto list = WalkedList<N>(n, holes);
-    TimeWalk(state, n, holes, [&list] { return SumHeads(*list); });
-}
-
-template <size_t N>
-void WalkNext(benchmark::State &state, uint32_t n, bool holes) {
-    ListHandle list = WalkedHandle<N>(n, holes);
-    TimeWalk(state, n, holes, [&list] { return SumNext(&list); });
-    ListDestroy(&list);
-}
-
-template <size_t N>
-void WalkTraverse(benchmark::State &state, uint32_t n, bool holes) {
-    ListHandle list = WalkedHandle<N>(n, holes);
-    TimeWalk(state, n, holes, [&list] { return SumTraverse(&list); });
-    ListDestroy(&list);
-}
-
-template <size_t N>
-void WalkVector(benchmark::State &state, uint32_t n, bool holes) {
-    const std::vector<Element<N>> elements = WalkedVector<N>(n, holes);
-    TimeWalk(state, n, holes, [&elements] { return SumHeads(elements); });
 }
 
 enum class Order { Front, Back, Random };
@@ -301,12 +352,15 @@ void Register(const std::string &operation, const std::string &label, size_t siz
 }
 
 // Whether deleting all n elements in this order is within a run's time.
+// Deleting everything by find and erase is quadratic for every container, so
+// a length is left out once n * n * size passes 2e10, which keeps one run of
+// the slowest peer under a few seconds. Front-first with many holes allowed,
+// the list's deletion need not grow with n, and only longer lists show
+// whether it does: that one and std::vector run up to 10^5 at 128 bytes.
 bool DeleteFits(const std::string &label, size_t size, int64_t n, Order order) {
-    if (double(n) * double(n) * double(size) <= DeleteWorkLimit) {
-        return true;
-    }
-    return order == Order::Front && size == 128 && n <= LongDeleteLength &&
-           (label == "list-h1024" || label == "vector");
+    return double(n) * double(n) * double(size) <= 2e10 ||
+           (order == Order::Front && size == 128 && n <= 100000 &&
+            (label == "list-h1024" || label == "vector"));
 }
 
 // Registers the chosen operations of container C at every length.
@@ -333,14 +387,11 @@ void RegisterContainer(const std::string &label, Config config, unsigned operati
             Register("find", label, N, n,
                      [config, n](benchmark::State &state) { FindLast<C, N>(state, config, n); });
         }
-        if (operations & DeleteOps) {
-            const std::pair<const char *, Order> orders[] = {{"delete-front", Order::Front},
-                                                             {"delete-back", Order::Back},
-                                                             {"delete-random", Order::Random}};
-            for (const auto &[operation, order] : orders) {
-                if (!DeleteFits(label, N, n, order)) {
-                    continue;
-                }
+        const std::pair<const char *, Order> orders[] = {{"delete-front", Order::Front},
+                                                         {"delete-back", Order::Back},
+                                                         {"delete-random", Order::Random}};
+        for (const auto &[operation, order] : orders) {
+            if ((operations & DeleteOps) && DeleteFits(label, N, n, order)) {
                 Register(operation, label, N, n,
                          [config, n, order = order](benchmark::State &state) {
                              DeleteAll<C, N>(state, config, n, order);
@@ -367,36 +418,42 @@ void RegisterSize() {
         RegisterContainer<SlotList<N>, N>("list-h" + std::to_string(holeLimit), config, DeleteOps);
     }
     const unsigned all = AppendOp | BulkOp | WalkOps | DeleteOps;
-    RegisterContainer<VectorPeer<N>, N>("vector", Config{}, all);
+    RegisterContainer<Peer<N, VectorStore<N>>, N>("vector", Config{}, all);
 #ifdef SLOT_LIST_BENCH_GLIB
-    RegisterContainer<GArrayPeer<N>, N>("garray", Config{}, all);
+    RegisterContainer<Peer<N, GArrayStore<N>>, N>("garray", Config{}, all);
 #endif
 #ifdef SLOT_LIST_BENCH_UTARRAY
-    RegisterContainer<UtArrayPeer<N>, N>("utarray", Config{}, all);
+    RegisterContainer<Peer<N, UtArrayStore<N>>, N>("utarray", Config{}, all);
 #endif
 }
 
+// The walks of workload.h (walk-*): over the list by its range-for, a loop of
+// ListNext and ListTraverse, and over a std::vector of the same live
+// elements; list-holes10 and vector-holes10 with every tenth element gone.
 template <size_t N>
 void RegisterWalks() {
-    using WalkBody = void (*)(benchmark::State &, uint32_t, bool);
-    struct Walk {
-        const char *Operation;
-        const char *Label;
-        WalkBody Body;
-    };
-    const Walk walks[] = {{"walk-range-for", "list", WalkRangeFor<N>},
-                          {"walk-next", "list", WalkNext<N>},
-                          {"walk-traverse", "list", WalkTraverse<N>},
-                          {"walk-vector", "vector", WalkVector<N>}};
-    for (int64_t n : {Lengths[0], int64_t{100000}}) {
+    for (uint32_t n : {1000u, 100000u}) {
         for (bool holes : {false, true}) {
-            for (const Walk &walk : walks) {
-                WalkBody body = walk.Body;
-                Register(walk.Operation, std::string(walk.Label) + (holes ? "-holes10" : ""), N, n,
-                         [body, n, holes](benchmark::State &state) {
-                             body(state, static_cast<uint32_t>(n), holes);
-                         });
-            }
+            std::string list = holes ? "list-holes10" : "list";
+            Register("walk-range-for", list, N, n, [n, holes](benchmark::State &state) {
+                const auto walked = WalkedList<N>(n, holes);
+                TimeWalk(state, n, holes, [&walked] { return SumHeads(*walked); });
+            });
+            Register("walk-next", list, N, n, [n, holes](benchmark::State &state) {
+                ListHandle walked = WalkedHandle<N>(n, holes);
+                TimeWalk(state, n, holes, [&walked] { return SumNext(&walked); });
+                ListDestroy(&walked);
+            });
+            Register("walk-traverse", list, N, n, [n, holes](benchmark::State &state) {
+                ListHandle walked = WalkedHandle<N>(n, holes);
+                TimeWalk(state, n, holes, [&walked] { return SumTraverse(&walked); });
+                ListDestroy(&walked);
+            });
+            Register("walk-vector", holes ? "vector-holes10" : "vector", N, n,
+                     [n, holes](benchmark::State &state) {
+                         const std::vector<Element<N>> walked = WalkedVector<N>(n, holes);
+                         TimeWalk(state, n, holes, [&walked] { return SumHeads(walked); });
+                     });
         }
     }
 }
@@ -423,22 +480,11 @@ void RegisterTurns(const std::string &label) {
     }
 }
 
-// The peers this build was made without, for the log and the JSON context.
-std::string PeersLeftOut() {
-    std::string missing;
-#ifndef SLOT_LIST_BENCH_GLIB
-    missing += " garray";
-#endif
-#ifndef SLOT_LIST_BENCH_UTARRAY
-    missing += " utarray";
-#endif
-    return missing.empty() ? "none" : missing.substr(1);
-}
-
 } // namespace
 } // namespace bench
 
 int main(int argc, char **argv) {
+    using namespace bench;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
@@ -450,20 +496,26 @@ int main(int argc, char **argv) {
     // long-running program.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 64 << 20);
-    bench::RegisterSize<16>();
-    bench::RegisterSize<128>();
-    bench::RegisterSize<1024>();
-    bench::RegisterWalks<8>();
-    bench::RegisterWalks<128>();
-    bench::RegisterTurns<bench::SlotList<128>>("list");
-    bench::RegisterTurns<bench::VectorPeer<128>>("vector");
+    RegisterSize<16>();
+    RegisterSize<128>();
+    RegisterSize<1024>();
+    RegisterWalks<8>();
+    RegisterWalks<128>();
+    RegisterTurns<SlotList<128>>("list");
+    RegisterTurns<Peer<128, VectorStore<128>>>("vector");
+    std::string missing;
 #ifdef SLOT_LIST_BENCH_GLIB
-    bench::RegisterTurns<bench::GArrayPeer<128>>("garray");
+    RegisterTurns<Peer<128, GArrayStore<128>>>("garray");
+#else
+    missing += " garray";
 #endif
 #ifdef SLOT_LIST_BENCH_UTARRAY
-    bench::RegisterTurns<bench::UtArrayPeer<128>>("utarray");
+    RegisterTurns<Peer<128, UtArrayStore<128>>>("utarray");
+#else
+    missing += " utarray";
 #endif
-    std::string missing = bench::PeersLeftOut();
+    // The peers this build was made without, for the log and the JSON context.
+    missing = missing.empty() ? "none" : missing.substr(1);
     std::fprintf(stderr, "peers left out: %s\n", missing.c_str());
     benchmark::AddCustomContext("peers_left_out", missing);
     benchmark::AddCustomContext("list_header_bytes", std::to_string(sizeof(ListBlock)));
