@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -308,48 +309,22 @@ int Delete(const char *how, const char *where, uint32_t n) {
     return 0;
 }
 
-// Fills k lists of 128-byte elements, one element to each in turn; returns
-// the bytes copied, or -1 when a list refused something.
-int64_t GrowInTurns(int k) {
-    std::vector<ListHandle> lists(static_cast<size_t>(k), nullptr);
-    for (ListHandle &list : lists) {
-        if (!MakeList(&list, 64, 64)) {
-            return -1;
-        }
-    }
-    Element128 element = MakeElement<Size>(0);
-    int64_t copied = 0;
-    for (uint32_t i = 0; i < TurnsPerList; i++) {
-        SetIndex<Size>(element, i);
-        for (ListHandle &list : lists) {
-            const ListBlock *before = list;
-            uint32_t size = list->BlockSize;
-            if (!ListInsert(&list, &element)) {
-                return -1;
-            }
-            copied += list != before ? size : 0;
-        }
-    }
-    for (ListHandle &list : lists) {
-        ListDestroy(&list);
-    }
-    return copied;
-}
-
+// Large lists filled and released first, as in a program that has run a
+// while: a C heap then no longer gives large blocks pages of their own.
 int Turns() {
-    // Large lists filled and released first, as in a program that has run a
-    // while: a C heap then no longer gives large blocks pages of their own.
-    if (GrowInTurns(4) < 0) {
-        return 1;
-    }
-    for (int k : {1, 2, 4}) {
-        int64_t copied = GrowInTurns(k);
-        if (copied < 0) {
-            std::printf("turns-%d: the list refused an operation\n", k);
-            return 1;
+    bool warm = false;
+    for (int k : {4, 1, 2, 4}) {
+        std::vector<std::unique_ptr<SlotList<Size>>> lists;
+        for (int i = 0; i < k; i++) {
+            lists.push_back(std::make_unique<SlotList<Size>>(
+                Config{64, 64, CompareElements<Size>, VisitElement}));
         }
-        std::printf("turns-%d %u %u %.3f\n", k, TurnsPerList, Size,
-                    static_cast<double>(copied) / (double{TurnsPerList} * k));
+        uint64_t copied = AppendInTurns<Size>(lists, TurnsPerList);
+        if (warm) {
+            std::printf("turns-%d %u %u %.3f\n", k, TurnsPerList, Size,
+                        static_cast<double>(copied) / (double{TurnsPerList} * k));
+        }
+        warm = true;
     }
     return 0;
 }

@@ -47,28 +47,18 @@ size_t Resident() {
 // One container of some kind: appended to one element at a time.
 struct Container {
     virtual ~Container() = default;
-    virtual void Append(const char *element) = 0;
+    virtual void Append(const Element<Size> &element) = 0;
 };
 
 template <class Store>
 struct Stored : Container {
     Store Elements;
-    void Append(const char *element) override { Elements.Push(element); }
+    void Append(const Element<Size> &element) override { Elements.Push(element.data()); }
 };
 
-struct ListStore {
-    ListHandle Handle = nullptr;
-    ListStore() {
-        if (!ListCreate(&Handle, CompareElements<Size>, VisitElement, 64, Size, 64)) {
-            std::abort();
-        }
-    }
-    ~ListStore() { ListDestroy(&Handle); }
-    void Push(const char *element) {
-        if (!ListInsert(&Handle, element)) {
-            std::abort();
-        }
-    }
+struct List : Container {
+    SlotList<Size> Elements{Config{64, 64, CompareElements<Size>, VisitElement}};
+    void Append(const Element<Size> &element) override { Elements.Append(element); }
 };
 
 struct ReallocStore {
@@ -92,7 +82,7 @@ const struct Kind {
     const char *Name;
     Container *(*Make)();
 } Kinds[] = {
-    {"slot list", []() -> Container * { return new Stored<ListStore>; }},
+    {"slot list", []() -> Container * { return new List; }},
     {"realloc twin", []() -> Container * { return new Stored<ReallocStore>; }},
     {"std::vector", []() -> Container * { return new Stored<VectorStore<Size>>; }},
 #ifdef SLOT_LIST_BENCH_GLIB
@@ -104,7 +94,7 @@ void Fill(Container &container, uint32_t n) {
     Element<Size> element = MakeElement<Size>(0);
     for (uint32_t i = 0; i < n; i++) {
         SetIndex<Size>(element, i);
-        container.Append(element.data());
+        container.Append(element);
     }
 }
 

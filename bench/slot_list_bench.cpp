@@ -56,51 +56,6 @@ class FaultMeter {
     int64_t untimed_ = 0;
 };
 
-// How a container is set up; peers take only the callbacks.
-struct Config {
-    uint32_t GrowBy = 64;
-    uint32_t HoleLimit = 64;
-    ListCompareProc Compare = nullptr;
-    ListVisitProc Visit = nullptr;
-};
-
-// The containers under test behind one interface. Where() and Held() say
-// where the data lies and the bytes a move would copy: the whole block for
-// the list (the C heap may move pages instead, so this is the most copied).
-template <size_t N>
-class SlotList {
-  public:
-    explicit SlotList(const Config &config) {
-        if (!ListCreate(&handle_, config.Compare, config.Visit, config.GrowBy, N,
-                        config.HoleLimit)) {
-            abort();
-        }
-    }
-    ~SlotList() { ListDestroy(&handle_); }
-    SlotList(const SlotList &) = delete;
-    SlotList &operator=(const SlotList &) = delete;
-
-    void Append(const Element<N> &element) {
-        if (!ListInsert(&handle_, element.data())) {
-            abort();
-        }
-    }
-    void AppendBatch(const char *elements, uint32_t count) {
-        if (!ListInsertMany(&handle_, elements, count)) {
-            abort();
-        }
-    }
-    void Traverse() { ListTraverse(&handle_); }
-    const void *FindLast(const Element<N> &key) { return ListFind(&handle_, key.data()); }
-    bool Erase(const Element<N> &key) { return ListDelete(&handle_, key.data()) == 1; }
-    size_t Bytes() const { return handle_->BlockSize; }
-    const void *Where() const { return handle_; }
-    size_t Held() const { return handle_->BlockSize; }
-
-  private:
-    ListHandle handle_ = nullptr;
-};
-
 // A peer: Store keeps the elements contiguously; the walks are the plain loops
 // a user of that container would write, making the same calls the list makes.
 template <size_t N, class Store>
@@ -269,17 +224,7 @@ void GrowInTurns(benchmark::State &state, Config config, int64_t n, int k, bool 
         for (int i = 0; i < k; i++) {
             containers.push_back(std::make_unique<C>(config));
         }
-        copied = 0;
-        Element<N> element = MakeElement<N>(0);
-        for (int64_t i = 0; i < n; i++) {
-            SetIndex<N>(element, static_cast<uint64_t>(i));
-            for (auto &container : containers) {
-                const void *before = container->Where();
-                size_t held = container->Held();
-                container->Append(element);
-                copied += container->Where() != before ? held : 0;
-            }
-        }
+        copied = AppendInTurns<N>(containers, n);
         meter.Pause();
         containers.clear();
         if (fresh) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -61,6 +62,70 @@ inline void VisitElement(const void *element, uint32_t position, int isEnd) {
     if (!isEnd) {
         VisitSum += static_cast<const unsigned char *>(element)[0] + position;
     }
+}
+
+// How a container is set up; peers take only the callbacks.
+struct Config {
+    uint32_t GrowBy = 64;
+    uint32_t HoleLimit = 64;
+    ListCompareProc Compare = nullptr;
+    ListVisitProc Visit = nullptr;
+};
+
+// The list through its C calls, as slot_list_bench's other containers are
+// called; a refused call aborts. Where() and Held() say where the data lies
+// and the bytes a move would copy: the whole block (the C heap may move pages
+// instead, so this is the most copied).
+template <size_t N>
+class SlotList {
+  public:
+    explicit SlotList(const Config &config) {
+        if (!ListCreate(&handle_, config.Compare, config.Visit, config.GrowBy, N,
+                        config.HoleLimit)) {
+            abort();
+        }
+    }
+    ~SlotList() { ListDestroy(&handle_); }
+    SlotList(const SlotList &) = delete;
+    SlotList &operator=(const SlotList &) = delete;
+
+    void Append(const Element<N> &element) {
+        if (!ListInsert(&handle_, element.data())) {
+            abort();
+        }
+    }
+    void AppendBatch(const char *elements, uint32_t count) {
+        if (!ListInsertMany(&handle_, elements, count)) {
+            abort();
+        }
+    }
+    void Traverse() { ListTraverse(&handle_); }
+    const void *FindLast(const Element<N> &key) { return ListFind(&handle_, key.data()); }
+    bool Erase(const Element<N> &key) { return ListDelete(&handle_, key.data()) == 1; }
+    size_t Bytes() const { return handle_->BlockSize; }
+    const void *Where() const { return handle_; }
+    size_t Held() const { return handle_->BlockSize; }
+
+  private:
+    ListHandle handle_ = nullptr;
+};
+
+// Appends elements 0 to n - 1 to every container, one to each in turn, so
+// that no block can keep growing where it lies; returns the bytes copied.
+template <size_t N, class Containers>
+uint64_t AppendInTurns(Containers &containers, int64_t n) {
+    uint64_t copied = 0;
+    Element<N> element = MakeElement<N>(0);
+    for (int64_t i = 0; i < n; i++) {
+        SetIndex<N>(element, static_cast<uint64_t>(i));
+        for (auto &container : containers) {
+            const void *before = container->Where();
+            size_t held = container->Held();
+            container->Append(element);
+            copied += container->Where() != before ? held : 0;
+        }
+    }
+    return copied;
 }
 
 // The peers' stores, each made with room for reserve elements: GrowBy's
