@@ -202,12 +202,7 @@ int Insert(const char *name, const char *mode, uint32_t n) {
     bool batch = std::strcmp(mode, "batch") == 0;
     if (container == nullptr || (!batch && std::strcmp(mode, "one") != 0) || n == 0 ||
         !container->Make(n)) {
-        std::fprintf(stderr,
-                     "slot_list_cost: no container %s, mode %s or memory; containers:", name, mode);
-        for (const Container &candidate : Containers) {
-            std::fprintf(stderr, " %s", candidate.Name);
-        }
-        std::fprintf(stderr, "\n");
+        std::fprintf(stderr, "slot_list_cost: no %s %s in this build, or no memory\n", name, mode);
         return 2;
     }
     InsertCall insert = batch ? container->Batch : container->One;
@@ -281,23 +276,18 @@ int Delete(const char *how, const char *where, uint32_t n) {
         std::fprintf(stderr, "slot_list_cost: bad arguments, or no memory\n");
         return 2;
     }
+    bool filled = true;
     for (uint32_t i = 1; i <= n + 1; i++) {
         Element128 element = MakeElement<Size>(i);
-        if (!ListInsert(&List, &element)) {
-            std::fprintf(stderr, "slot_list_cost: an insert failed\n");
-            return 1;
-        }
+        filled = filled && ListInsert(&List, &element);
     }
+    // The spare through the library's own call, uncounted; then the counted one.
     uint32_t spare = n + 1;
-    Element128 spareKey = MakeElement<Size>(spare);
-    if (!(at ? ListDeleteAt(&List, &spare) : ListDelete(&List, &spareKey))) {
-        std::fprintf(stderr, "slot_list_cost: the spare element stayed\n");
-        return 1;
-    }
+    Element128 spareKey = MakeElement<Size>(spare), key = MakeElement<Size>(position);
     int (*remove)(uint32_t, const Element128 *) = at ? DeleteCostAt : DeleteCostKey;
-    Element128 key = MakeElement<Size>(position);
     std::vector<Element128> live;
-    if (!remove(position, &key) || ListSize(&List) != n - 1 ||
+    if (!filled || !(at ? ListDeleteAt(&List, &spare) : ListDelete(&List, &spareKey)) ||
+        !remove(position, &key) || ListSize(&List) != n - 1 ||
         (live = Live(),
          !Holds(reinterpret_cast<const char *>(live.data()), live.size(), 1, n, position))) {
         std::fprintf(stderr, "slot_list_cost: not exactly the element at %u was deleted\n",
