@@ -306,8 +306,7 @@ int Turns() {
     for (int k : {4, 1, 2, 4}) {
         std::vector<std::unique_ptr<SlotList<Size>>> lists;
         for (int i = 0; i < k; i++) {
-            lists.push_back(std::make_unique<SlotList<Size>>(
-                Config{64, 64, CompareElements<Size>, VisitElement}));
+            lists.push_back(std::make_unique<SlotList<Size>>());
         }
         uint64_t copied = AppendInTurns<Size>(lists, TurnsPerList);
         if (warm) {

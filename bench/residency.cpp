@@ -57,7 +57,7 @@ struct Stored : Container {
 };
 
 struct List : Container {
-    SlotList<Size> Elements{Config{64, 64, CompareElements<Size>, VisitElement}};
+    SlotList<Size> Elements;
     void Append(const Element<Size> &element) override { Elements.Append(element); }
 };
 

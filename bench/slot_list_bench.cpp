@@ -61,7 +61,7 @@ class FaultMeter {
 template <size_t N, class Store>
 class Peer {
   public:
-    explicit Peer(const Config &config) : compare_(config.Compare), visit_(config.Visit) {
+    explicit Peer(const Config &) {
         // Keeps the compiler from calling the callbacks directly or inlining
         // them, which the list cannot do either.
         benchmark::DoNotOptimize(compare_);
@@ -112,8 +112,8 @@ class Peer {
 
   private:
     Store store_;
-    ListCompareProc compare_;
-    ListVisitProc visit_;
+    ListCompareProc compare_ = CompareElements<N>;
+    ListVisitProc visit_ = VisitElement;
 };
 
 const int64_t Lengths[] = {1000, 10000, 100000, 1000000};
@@ -311,8 +311,6 @@ bool DeleteFits(const std::string &label, size_t size, int64_t n, Order order) {
 // Registers the chosen operations of container C at every length.
 template <class C, size_t N>
 void RegisterContainer(const std::string &label, Config config, unsigned operations) {
-    config.Compare = CompareElements<N>;
-    config.Visit = VisitElement;
     for (int64_t n : Lengths) {
         if (operations & AppendOp) {
             for (bool fresh : {false, true}) {
@@ -411,8 +409,6 @@ template <class C>
 void RegisterTurns(const std::string &label) {
     constexpr size_t N = 128;
     Config config;
-    config.Compare = CompareElements<N>;
-    config.Visit = VisitElement;
     for (bool fresh : {false, true}) {
         for (int k : {1, 2, 4}) {
             for (int64_t n : {10000, 100000, 200000}) {

@@ -64,23 +64,21 @@ inline void VisitElement(const void *element, uint32_t position, int isEnd) {
     }
 }
 
-// How a container is set up; peers take only the callbacks.
+// How a list is set up; peers grow their own way.
 struct Config {
     uint32_t GrowBy = 64;
     uint32_t HoleLimit = 64;
-    ListCompareProc Compare = nullptr;
-    ListVisitProc Visit = nullptr;
 };
 
-// The list through its C calls, as slot_list_bench's other containers are
-// called; a refused call aborts. Where() and Held() say where the data lies
-// and the bytes a move would copy: the whole block (the C heap may move pages
+// The list through its C calls, with CompareElements and VisitElement, as
+// slot_list_bench's other containers are called; a refused call aborts. Where() and Held() say
+// where the data lies and the bytes a move would copy: the whole block (the C heap may move pages
 // instead, so this is the most copied).
 template <size_t N>
 class SlotList {
   public:
-    explicit SlotList(const Config &config) {
-        if (!ListCreate(&handle_, config.Compare, config.Visit, config.GrowBy, N,
+    explicit SlotList(const Config &config = {}) {
+        if (!ListCreate(&handle_, CompareElements<N>, VisitElement, config.GrowBy, N,
                         config.HoleLimit)) {
             abort();
         }
