@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes docs/performance.md: the medians of slot_list_bench's own JSON output, one table
 per operation, and callgrind's instructions per element of slot_list_cost's insert and
-walk, all from --build (default build/default)."""
+walk, all from the build of the default preset (build/default)."""
 
 import argparse, datetime, json, os, shlex, subprocess, sys, tempfile
 from collections import defaultdict
@@ -14,25 +14,23 @@ STANDARD = {"family_index", "per_family_instance_index", "repetitions", "repetit
 UNIT_NS = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-parser.add_argument("--build", default="build/default", help="build folder with bench/")
 parser.add_argument("--json", help="tabulate this benchmark JSON instead of running")
 parser.add_argument("--filter", default="", help="--benchmark_filter (default: everything)")
 parser.add_argument("--repetitions", type=int, default=5)
-parser.add_argument("--min-time", default="0.5", help="--benchmark_min_time, seconds")
 parser.add_argument("--callgrind-n", type=int, default=100000,
                     help="elements per callgrind run; 0 leaves the counts out")
 parser.add_argument("--out", default="docs/performance.md")
 args = parser.parse_args()
 os.chdir(ROOT)
-bench = os.path.join(args.build, "bench")
+bench = "build/default/bench"
 load = os.getloadavg()
 command = None
 if not args.json:
-    args.json = os.path.join(args.build, "performance.json")
+    args.json = "build/default/performance.json"
     run = [os.path.join(bench, "slot_list_bench"), "--benchmark_filter=" + args.filter,
            "--benchmark_repetitions=%d" % args.repetitions,
            "--benchmark_enable_random_interleaving=true", "--benchmark_report_aggregates_only=true",
-           "--benchmark_min_time=" + args.min_time, "--benchmark_format=json",
+           "--benchmark_min_time=0.5", "--benchmark_format=json",
            "--benchmark_out=" + args.json]
     command = shlex.join(run)
     subprocess.run(run, check=True, stdout=subprocess.DEVNULL)
