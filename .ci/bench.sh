@@ -7,8 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cmake --preset default
-cmake --build --preset default --target slot_list_bench slot_list_turns slot_list_insert_cost \
-  slot_list_delete_cost slot_list_walk_cost
+cmake --build --preset default --target slot_list_bench slot_list_cost
 bench=build/default/bench/slot_list_bench
 
 # Every peer must be in the build CI makes.
@@ -18,9 +17,9 @@ grep -qx 'peers left out: none' build/bench-smoke-peers.txt
 # Each benchmark once, at its smallest size.
 "$bench" --benchmark_filter='/1000$|^turns.*/(10000|20000|40000)$' --benchmark_min_time=0.0001 \
   --benchmark_format=json --benchmark_out=build/bench-smoke.json >/dev/null
-build/default/bench/slot_list_turns
+build/default/bench/slot_list_cost turns
 for how in at key; do
-  build/default/bench/slot_list_delete_cost "$how" last 2000 >/dev/null
+  build/default/bench/slot_list_cost delete "$how" last 2000 >/dev/null
 done
 
 # The page from that output: it stops on a benchmark's error or a row without

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes docs/performance.md: the medians of slot_list_bench's own JSON output, one table
-per operation, and callgrind's instructions per element of slot_list_insert_cost and
-slot_list_walk_cost, all from --build (default build/default)."""
+per operation, and callgrind's instructions per element of slot_list_cost's insert and
+walk, all from the build of the default preset (build/default)."""
 
 import argparse, datetime, json, os, shlex, subprocess, sys, tempfile
 from collections import defaultdict
@@ -14,25 +14,23 @@ STANDARD = {"family_index", "per_family_instance_index", "repetitions", "repetit
 UNIT_NS = {"ns": 1, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-parser.add_argument("--build", default="build/default", help="build folder with bench/")
 parser.add_argument("--json", help="tabulate this benchmark JSON instead of running")
 parser.add_argument("--filter", default="", help="--benchmark_filter (default: everything)")
 parser.add_argument("--repetitions", type=int, default=5)
-parser.add_argument("--min-time", default="0.5", help="--benchmark_min_time, seconds")
 parser.add_argument("--callgrind-n", type=int, default=100000,
                     help="elements per callgrind run; 0 leaves the counts out")
 parser.add_argument("--out", default="docs/performance.md")
 args = parser.parse_args()
 os.chdir(ROOT)
-bench = os.path.join(args.build, "bench")
+bench = "build/default/bench"
 load = os.getloadavg()
 command = None
 if not args.json:
-    args.json = os.path.join(args.build, "performance.json")
+    args.json = "build/default/performance.json"
     run = [os.path.join(bench, "slot_list_bench"), "--benchmark_filter=" + args.filter,
            "--benchmark_repetitions=%d" % args.repetitions,
            "--benchmark_enable_random_interleaving=true", "--benchmark_report_aggregates_only=true",
-           "--benchmark_min_time=" + args.min_time, "--benchmark_format=json",
+           "--benchmark_min_time=0.5", "--benchmark_format=json",
            "--benchmark_out=" + args.json]
     command = shlex.join(run)
     subprocess.run(run, check=True, stdout=subprocess.DEVNULL)
@@ -106,11 +104,13 @@ for family in sorted(tables):
             " | ".join(number(row[key]) if key in row else "" for key in counters)))
     page.append("")
 
-def instructions(driver, function, arguments, scratch):
-    """Instructions callgrind counts inside function, callees included, in one run."""
+def instructions(function, arguments, scratch):
+    """Instructions callgrind counts inside function, callees included, in one run of
+    slot_list_cost."""
     profile = os.path.join(scratch, "callgrind.out")
     subprocess.run(["valgrind", "--tool=callgrind", "--toggle-collect=" + function,
-                    "--callgrind-out-file=" + profile, driver] + arguments, check=True,
+                    "--callgrind-out-file=" + profile, os.path.join(bench, "slot_list_cost")]
+                   + arguments, check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     totals = [int(line.split()[1]) for line in open(profile) if line.startswith("totals:")]
     if not totals or totals[-1] == 0:  # renamed or inlined: no figure
@@ -122,23 +122,21 @@ if n:
     page += ["## Instructions per element", "",
              "Counted by callgrind (`valgrind --tool=callgrind --toggle-collect=FUNCTION`) inside "
              "the function that makes the call, callees included: %d appends of 128-byte "
-             "elements into room made beforehand (`%s/slot_list_insert_cost CONTAINER one|batch "
+             "elements into room made beforehand (`%s/slot_list_cost insert CONTAINER one|batch "
              "%d`: one per call, or runs of 64 through the bulk call), and one walk "
-             "(`%s/slot_list_walk_cost WALK SIZE none|holes %d`; holes: every tenth element "
+             "(`%s/slot_list_cost walk WALK SIZE none|holes %d`; holes: every tenth element "
              "deleted), per live element." % (n, bench, n, bench, n), "",
              "| driver | what | size | holes | instructions per element |", "|---|---|---:|---|---:|"]
     with tempfile.TemporaryDirectory() as scratch:
         for container in ("list",) + PEERS:
             for mode in ("one", "batch"):
-                count = instructions(os.path.join(bench, "slot_list_insert_cost"), "InsertCost"
-                                     + container.capitalize() + mode.capitalize(),
-                                     [container, mode, str(n)], scratch)
+                count = instructions("InsertCost" + container.capitalize() + mode.capitalize(),
+                                     ["insert", container, mode, str(n)], scratch)
                 page.append("| insert | %s, %s | 128 | | %.1f |" % (container, mode, count / n))
         for walk in ("range-for", "next", "traverse", "vector"):
             for size in ("8", "128"):
                 for holes in ("none", "holes"):
-                    count = instructions(os.path.join(bench, "slot_list_walk_cost"), "WalkCost",
-                                         [walk, size, holes, str(n)], scratch)
+                    count = instructions("WalkCost", ["walk", walk, size, holes, str(n)], scratch)
                     live = n - n // 10 if holes == "holes" else n
                     page.append("| walk | %s | %s | %s | %.1f |" % (walk, size, holes, count / live))
     page.append("")

@@ -16,25 +16,22 @@
 //   big-small   ten times over: a container filled to 47 MiB and destroyed,
 //               then one of 100 KiB created and kept
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#ifdef SLOT_LIST_BENCH_GLIB
-#include <glib.h>
-#endif
+#include "workload.h"
 
-#include <slot_list/slot_list.h>
-
+namespace bench {
 namespace {
 
-constexpr uint32_t ElementSize = 128;
+constexpr uint32_t Size = 128;
 
 // Resident bytes of this process now.
 size_t Resident() {
@@ -47,111 +44,70 @@ size_t Resident() {
     return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
-int32_t Compare(const void *first, const void *second) {
-    return std::memcmp(first, second, ElementSize) == 0 ? 0 : 1;
-}
-
-void Visit(const void *, uint32_t, int) {}
-
 // One container of some kind: appended to one element at a time.
 struct Container {
     virtual ~Container() = default;
-    virtual void Append(const unsigned char *element) = 0;
+    virtual void Append(const Element<Size> &element) = 0;
 };
 
-struct SlotList : Container {
-    ListHandle Handle = nullptr;
-    SlotList() {
-        if (!ListCreate(&Handle, Compare, Visit, 64, ElementSize, 64)) {
-            std::abort();
-        }
-    }
-    ~SlotList() override { ListDestroy(&Handle); }
-    void Append(const unsigned char *element) override {
-        if (!ListInsert(&Handle, element)) {
-            std::abort();
-        }
-    }
+template <class Store>
+struct Stored : Container {
+    Store Elements;
+    void Append(const Element<Size> &element) override { Elements.Push(element.data()); }
 };
 
-struct ReallocArray : Container {
-    unsigned char *Data = nullptr;
-    size_t Size = 0, Capacity = 0;
-    ~ReallocArray() override { std::free(Data); }
-    void Append(const unsigned char *element) override {
-        if (Size == Capacity) {
+struct List : Container {
+    SlotList<Size> Elements;
+    void Append(const Element<Size> &element) override { Elements.Append(element); }
+};
+
+struct ReallocStore {
+    char *Data = nullptr;
+    size_t Count = 0, Capacity = 0;
+    ~ReallocStore() { std::free(Data); }
+    void Push(const char *element) {
+        if (Count == Capacity) {
             Capacity = Capacity == 0 ? 64 : Capacity * 2;
-            Data = static_cast<unsigned char *>(std::realloc(Data, Capacity * ElementSize));
+            Data = static_cast<char *>(std::realloc(Data, Capacity * bench::Size));
             if (Data == nullptr) {
                 std::abort();
             }
         }
-        std::memcpy(Data + Size++ * ElementSize, element, ElementSize);
+        std::memcpy(Data + Count++ * bench::Size, element, bench::Size);
     }
 };
 
-struct Vector : Container {
-    struct Element {
-        unsigned char Bytes[ElementSize];
-    };
-    std::vector<Element> Elements;
-    void Append(const unsigned char *element) override {
-        Elements.emplace_back();
-        std::memcpy(Elements.back().Bytes, element, ElementSize);
-    }
-};
-
+// The list first and the twin second: --check compares them.
+const struct Kind {
+    const char *Name;
+    Container *(*Make)();
+} Kinds[] = {
+    {"slot list", []() -> Container * { return new List; }},
+    {"realloc twin", []() -> Container * { return new Stored<ReallocStore>; }},
+    {"std::vector", []() -> Container * { return new Stored<VectorStore<Size>>; }},
 #ifdef SLOT_LIST_BENCH_GLIB
-struct GArrayContainer : Container {
-    GArray *Array = g_array_new(FALSE, FALSE, ElementSize);
-    ~GArrayContainer() override { g_array_free(Array, TRUE); }
-    void Append(const unsigned char *element) override { g_array_append_vals(Array, element, 1); }
-};
-#endif
-
-const char *const Kinds[] = {"slot list", "realloc twin", "std::vector",
-#ifdef SLOT_LIST_BENCH_GLIB
-                             "GArray"
+    {"GArray", []() -> Container * { return new Stored<GArrayStore<Size>>; }},
 #endif
 };
-
-Container *Make(const std::string &kind) {
-    if (kind == "slot list") {
-        return new SlotList;
-    }
-    if (kind == "realloc twin") {
-        return new ReallocArray;
-    }
-    if (kind == "std::vector") {
-        return new Vector;
-    }
-#ifdef SLOT_LIST_BENCH_GLIB
-    if (kind == "GArray") {
-        return new GArrayContainer;
-    }
-#endif
-    std::abort();
-}
 
 void Fill(Container &container, uint32_t n) {
-    unsigned char element[ElementSize];
-    std::memset(element, 0x5a, sizeof element);
+    Element<Size> element = MakeElement<Size>(0);
     for (uint32_t i = 0; i < n; i++) {
-        std::memcpy(element, &i, sizeof i);
+        SetIndex<Size>(element, i);
         container.Append(element);
     }
 }
 
-// Runs a workload on containers of kind; prints "alive after" in bytes: the
+// Runs a workload on containers of a kind; prints "alive after" in bytes: the
 // most resident while containers were alive, and what stays at the end.
-void RunWorkload(const std::string &workload, const std::string &kind) {
+void RunWorkload(const std::string &workload, const Kind &kind) {
     size_t alive = 0;
     std::vector<Container *> kept;
     if (workload == "rounds") {
         for (int round = 0; round < 3; round++) {
             std::vector<Container *> containers;
             for (int i = 0; i < 12; i++) {
-                containers.push_back(Make(kind));
+                containers.push_back(kind.Make());
                 Fill(*containers.back(), 40000);
             }
             alive = std::max(alive, Resident());
@@ -160,13 +116,13 @@ void RunWorkload(const std::string &workload, const std::string &kind) {
             }
         }
     } else {
-        constexpr uint32_t Big = (47u << 20) / ElementSize, Small = (100u << 10) / ElementSize;
+        constexpr uint32_t Big = (47u << 20) / Size, Small = (100u << 10) / Size;
         for (int round = 0; round < 10; round++) {
-            Container *big = Make(kind);
+            Container *big = kind.Make();
             Fill(*big, Big);
             alive = std::max(alive, Resident());
             delete big;
-            kept.push_back(Make(kind));
+            kept.push_back(kind.Make());
             Fill(*kept.back(), Small);
         }
     }
@@ -180,30 +136,17 @@ struct Figures {
     size_t Alive = 0, After = 0;
 };
 
-// Runs one workload in a fresh process of this program.
-Figures Measure(const char *self, const char *workload, const char *kind) {
-    int pipes[2];
-    if (pipe(pipes) != 0) {
-        std::abort();
-    }
-    pid_t child = fork();
-    if (child == 0) {
-        dup2(pipes[1], STDOUT_FILENO);
-        close(pipes[0]);
-        close(pipes[1]);
-        execl(self, self, "--run", workload, kind, static_cast<char *>(nullptr));
-        _exit(127);
-    }
-    close(pipes[1]);
-    char text[64] = {};
-    ssize_t got = read(pipes[0], text, sizeof text - 1);
-    close(pipes[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
+// Runs one workload on the kind numbered kind in a fresh process of this
+// program.
+Figures Measure(const char *self, const char *workload, size_t kind) {
+    std::string command =
+        std::string("'") + self + "' --run " + workload + " " + std::to_string(kind);
+    FILE *child = popen(command.c_str(), "r");
     Figures figures;
-    if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-        std::sscanf(text, "%zu %zu", &figures.Alive, &figures.After) != 2) {
-        std::fprintf(stderr, "residency: the %s run on %s failed\n", workload, kind);
+    bool got =
+        child != nullptr && std::fscanf(child, "%zu %zu", &figures.Alive, &figures.After) == 2;
+    if (child == nullptr || pclose(child) != 0 || !got) {
+        std::fprintf(stderr, "residency: the %s run on %s failed\n", workload, Kinds[kind].Name);
         std::exit(2);
     }
     return figures;
@@ -214,10 +157,17 @@ double MiB(size_t bytes) {
 }
 
 } // namespace
+} // namespace bench
+
+using namespace bench;
 
 int main(int argc, char **argv) {
     if (argc == 4 && std::strcmp(argv[1], "--run") == 0) {
-        RunWorkload(argv[2], argv[3]);
+        size_t kind = std::strtoul(argv[3], nullptr, 10);
+        if (kind >= std::size(Kinds)) {
+            return 2;
+        }
+        RunWorkload(argv[2], Kinds[kind]);
         return 0;
     }
     bool check = argc == 2 && std::strcmp(argv[1], "--check") == 0;
@@ -229,19 +179,19 @@ int main(int argc, char **argv) {
     std::printf("| workload | container | resident while alive (MiB) | after destroying (MiB) |\n"
                 "|---|---|---|---|\n");
     for (const char *workload : {"rounds", "big-small"}) {
-        Figures twin = Measure(argv[0], workload, "realloc twin");
-        for (const char *kind : Kinds) {
-            Figures figures = Measure(argv[0], workload, kind);
-            std::printf("| %s | %s | %.1f | %.1f |\n", workload, kind, MiB(figures.Alive),
-                        MiB(figures.After));
-            if (check && std::strcmp(kind, "slot list") == 0 &&
-                figures.After > twin.After + (size_t{2} << 20)) {
-                std::fprintf(stderr,
-                             "residency: after %s the lists leave %.1f MiB resident, the realloc "
-                             "twin %.1f MiB: more than 2 MiB apart\n",
-                             workload, MiB(figures.After), MiB(twin.After));
-                status = 1;
-            }
+        Figures figures[std::size(Kinds)];
+        for (size_t kind = 0; kind < std::size(Kinds); kind++) {
+            figures[kind] = Measure(argv[0], workload, kind);
+            std::printf("| %s | %s | %.1f | %.1f |\n", workload, Kinds[kind].Name,
+                        MiB(figures[kind].Alive), MiB(figures[kind].After));
+        }
+        const Figures &list = figures[0], &twin = figures[1];
+        if (check && list.After > twin.After + (size_t{2} << 20)) {
+            std::fprintf(stderr,
+                         "residency: after %s the lists leave %.1f MiB resident, the realloc "
+                         "twin %.1f MiB: more than 2 MiB apart\n",
+                         workload, MiB(list.After), MiB(twin.After));
+            status = 1;
         }
     }
     return status;

@@ -1,12 +1,29 @@
-// The work every container in the benchmark does alike: the elements, the one
-// comparator and the one visitor, both called through function pointers.
+// The work every container in the benchmarks does alike: the elements, the one
+// comparator and the one visitor (both called through function pointers), the
+// peers' stores, and the walks over the live elements. slot_list_bench times
+// them, slot_list_cost counts their instructions, slot_list_residency reads
+// the memory they keep.
 #ifndef SLOT_LIST_BENCH_WORKLOAD_H
 #define SLOT_LIST_BENCH_WORKLOAD_H
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <vector>
+
+#include <slot_list/slot_list.h>
+#include <slot_list/slot_list.hpp>
+
+#ifdef SLOT_LIST_BENCH_GLIB
+#include <glib.h>
+#include <malloc.h>
+#endif
+#ifdef SLOT_LIST_BENCH_UTARRAY
+#include <utarray.h>
+#endif
 
 namespace bench {
 
@@ -37,11 +54,254 @@ int32_t CompareElements(const void *first, const void *second) {
 }
 
 // Where the visitor leaves what it read, so that no visit can be optimised out.
-extern uint64_t VisitSum;
+inline uint64_t VisitSum = 0;
 
 // The visitor every container is traversed with: reads the element's first
 // byte and its position.
-void VisitElement(const void *element, uint32_t position, int isEnd);
+inline void VisitElement(const void *element, uint32_t position, int isEnd) {
+    if (!isEnd) {
+        VisitSum += static_cast<const unsigned char *>(element)[0] + position;
+    }
+}
+
+// How a list is set up; peers grow their own way.
+struct Config {
+    uint32_t GrowBy = 64;
+    uint32_t HoleLimit = 64;
+};
+
+// The list through its C calls, with CompareElements and VisitElement, as
+// slot_list_bench's other containers are called; a refused call aborts. Where() and Held() say
+// where the data lies and the bytes a move would copy: the whole block (the C heap may move pages
+// instead, so this is the most copied).
+template <size_t N>
+class SlotList {
+  public:
+    explicit SlotList(const Config &config = {}) {
+        if (!ListCreate(&handle_, CompareElements<N>, VisitElement, config.GrowBy, N,
+                        config.HoleLimit)) {
+            abort();
+        }
+    }
+    ~SlotList() { ListDestroy(&handle_); }
+    SlotList(const SlotList &) = delete;
+    SlotList &operator=(const SlotList &) = delete;
+
+    void Append(const Element<N> &element) {
+        if (!ListInsert(&handle_, element.data())) {
+            abort();
+        }
+    }
+    void AppendBatch(const char *elements, uint32_t count) {
+        if (!ListInsertMany(&handle_, elements, count)) {
+            abort();
+        }
+    }
+    void Traverse() { ListTraverse(&handle_); }
+    const void *FindLast(const Element<N> &key) { return ListFind(&handle_, key.data()); }
+    bool Erase(const Element<N> &key) { return ListDelete(&handle_, key.data()) == 1; }
+    size_t Bytes() const { return handle_->BlockSize; }
+    const void *Where() const { return handle_; }
+    size_t Held() const { return handle_->BlockSize; }
+
+  private:
+    ListHandle handle_ = nullptr;
+};
+
+// Appends elements 0 to n - 1 to every container, one to each in turn, so
+// that no block can keep growing where it lies; returns the bytes copied.
+template <size_t N, class Containers>
+uint64_t AppendInTurns(Containers &containers, int64_t n) {
+    uint64_t copied = 0;
+    Element<N> element = MakeElement<N>(0);
+    for (int64_t i = 0; i < n; i++) {
+        SetIndex<N>(element, static_cast<uint64_t>(i));
+        for (auto &container : containers) {
+            const void *before = container->Where();
+            size_t held = container->Held();
+            container->Append(element);
+            copied += container->Where() != before ? held : 0;
+        }
+    }
+    return copied;
+}
+
+// The peers' stores, each made with room for reserve elements: GrowBy's
+// counterpart is the container's own growth.
+template <size_t N>
+struct VectorStore {
+    std::vector<Element<N>> Elements;
+
+    explicit VectorStore(size_t reserve = 0) { Elements.reserve(reserve); }
+    void Push(const char *element) {
+        Elements.push_back(*reinterpret_cast<const Element<N> *>(element));
+    }
+    void PushMany(const char *elements, uint32_t count) {
+        const auto *first = reinterpret_cast<const Element<N> *>(elements);
+        Elements.insert(Elements.end(), first, first + count);
+    }
+    const char *Data() const { return reinterpret_cast<const char *>(Elements.data()); }
+    size_t Size() const { return Elements.size(); }
+    void EraseAt(size_t i) { Elements.erase(Elements.begin() + static_cast<ptrdiff_t>(i)); }
+    size_t Bytes() const { return Elements.capacity() * N; }
+};
+
+#ifdef SLOT_LIST_BENCH_GLIB
+template <size_t N>
+struct GArrayStore {
+    GArray *Array;
+
+    explicit GArrayStore(size_t reserve = 0)
+        : Array(g_array_sized_new(FALSE, FALSE, N, static_cast<guint>(reserve))) {}
+    ~GArrayStore() { g_array_free(Array, TRUE); }
+    GArrayStore(const GArrayStore &) = delete;
+    GArrayStore &operator=(const GArrayStore &) = delete;
+
+    void Push(const char *element) { g_array_append_vals(Array, element, 1); }
+    void PushMany(const char *elements, uint32_t count) {
+        g_array_append_vals(Array, elements, count);
+    }
+    const char *Data() const { return Array->data; }
+    size_t Size() const { return Array->len; }
+    void EraseAt(size_t i) { g_array_remove_index(Array, static_cast<guint>(i)); }
+    // GArray does not publish its capacity; the heap knows what it holds.
+    size_t Bytes() const { return malloc_usable_size(Array->data); }
+};
+#endif
+
+#ifdef SLOT_LIST_BENCH_UTARRAY
+template <size_t N>
+struct UtArrayStore {
+    UT_array Array;
+
+    explicit UtArrayStore(size_t reserve = 0) {
+        static const UT_icd icd = {N, nullptr, nullptr, nullptr};
+        utarray_init(&Array, &icd);
+        utarray_reserve(&Array, reserve);
+    }
+    ~UtArrayStore() { utarray_done(&Array); }
+    UtArrayStore(const UtArrayStore &) = delete;
+    UtArrayStore &operator=(const UtArrayStore &) = delete;
+
+    void Push(const char *element) { utarray_push_back(&Array, element); }
+    // utarray's bulk calls (utarray_inserta, utarray_concat) take another
+    // UT_array, not a plain run of elements: a caller holding a buffer pushes
+    // them one by one.
+    void PushMany(const char *elements, uint32_t count) {
+        for (uint32_t i = 0; i < count; i++) {
+            utarray_push_back(&Array, elements + size_t{i} * N);
+        }
+    }
+    const char *Data() const { return Array.d; }
+    size_t Size() const { return utarray_len(&Array); }
+    void EraseAt(size_t i) { utarray_erase(&Array, static_cast<unsigned>(i), 1u); }
+    size_t Bytes() const { return size_t{Array.n} * N; }
+};
+#endif
+
+// The walks over the live elements: each sums the first eight bytes of every
+// element, as a loop reading one field would. The containers hold elements 1
+// to n, the one at position i holding index i (from 1: element 0 of 8 bytes
+// would be all zero); with holes, every tenth is deleted after filling, the
+// hole limit n, so that nothing is compacted. The vector holds the same live
+// elements.
+inline bool IsHole(uint32_t position, bool holes) {
+    return holes && position % 10 == 0;
+}
+
+inline uint64_t Head(const void *element) {
+    uint64_t head;
+    memcpy(&head, element, sizeof head);
+    return head;
+}
+
+// The sum of the live elements' indexes, and how many there are.
+inline uint64_t WalkedSum(uint32_t n, bool holes) {
+    uint64_t tens = holes ? n / 10 : 0;
+    return uint64_t{n} * (n + 1) / 2 - 10 * tens * (tens + 1) / 2;
+}
+inline uint32_t WalkedLive(uint32_t n, bool holes) {
+    return holes ? n - n / 10 : n;
+}
+
+// The visitor of the list walked by ListTraverse.
+inline uint64_t WalkSum = 0;
+inline void AddHead(const void *element, uint32_t, int isEnd) {
+    if (!isEnd) {
+        WalkSum += Head(element);
+    }
+}
+
+// For slot_list::List (its range-for) and std::vector.
+template <class Elements>
+uint64_t SumHeads(const Elements &elements) {
+    uint64_t sum = 0;
+    for (const auto &element : elements) {
+        sum += Head(element.data());
+    }
+    return sum;
+}
+
+inline uint64_t SumNext(ListHandle *handle) {
+    uint64_t sum = 0;
+    void *element;
+    for (uint32_t p = 1; (element = ListNext(handle, &p)) != nullptr; p++) {
+        sum += Head(element);
+    }
+    return sum;
+}
+
+inline uint64_t SumTraverse(ListHandle *handle) {
+    WalkSum = 0;
+    ListTraverse(handle);
+    return WalkSum;
+}
+
+template <size_t N>
+std::optional<slot_list::List<Element<N>>> WalkedList(uint32_t n, bool holes) {
+    auto list = slot_list::List<Element<N>>::create(64, n);
+    if (!list) {
+        return list;
+    }
+    for (uint32_t i = 1; i <= n; i++) {
+        list->insert(MakeElement<N>(i));
+    }
+    uint32_t position = 1;
+    for (auto it = list->begin(); it != list->end(); position++) {
+        it = IsHole(position, holes) ? list->erase(it) : std::next(it);
+    }
+    return list;
+}
+
+// The same list through the C calls, with AddHead as its visitor and its
+// holes made by position; nullptr when it could not be made.
+template <size_t N>
+ListHandle WalkedHandle(uint32_t n, bool holes) {
+    ListHandle handle = nullptr;
+    if (!ListCreate(&handle, CompareElements<N>, AddHead, 64, N, n)) {
+        return nullptr;
+    }
+    for (uint32_t i = 1; i <= n; i++) {
+        Element<N> element = MakeElement<N>(i);
+        ListInsert(&handle, &element);
+    }
+    for (uint32_t i = 10; holes && i <= n; i += 10) {
+        uint32_t at = i;
+        ListDeleteAt(&handle, &at);
+    }
+    return handle;
+}
+
+template <size_t N>
+std::vector<Element<N>> WalkedVector(uint32_t n, bool holes) {
+    std::vector<Element<N>> elements;
+    for (uint32_t i = 1; i <= n; i++) {
+        if (!IsHole(i, holes)) {
+            elements.push_back(MakeElement<N>(i));
+        }
+    }
+    return elements;
+}
 
 } // namespace bench
 
