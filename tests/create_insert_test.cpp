@@ -44,38 +44,6 @@ TEST(ListCreate, FillsTheHeaderOfAnEmptyList) {
     }
 }
 
-// Sizes that no block can have.
-struct CreateArgs {
-    const char *Name;
-    uint32_t GrowBy;
-    uint32_t ElementSize;
-    friend void PrintTo(const CreateArgs &args, std::ostream *out) { *out << args.Name; }
-};
-
-class ListCreateRefuses : public ::testing::TestWithParam<CreateArgs> {};
-
-TEST_P(ListCreateRefuses, WithoutAllocatingOrWritingTheHandle) {
-    TestHeap heap;
-    auto *sentinel = reinterpret_cast<ListHandle>(&heap);
-    ListHandle handle = sentinel;
-    EXPECT_EQ(
-        0, ListCreate(&handle, CompareKeys, NoVisit, GetParam().GrowBy, GetParam().ElementSize, 1));
-    EXPECT_EQ(sentinel, handle);
-    EXPECT_EQ(0u, heap.Calls());
-}
-
-INSTANTIATE_TEST_SUITE_P(Arguments, ListCreateRefuses,
-                         ::testing::Values(CreateArgs{"ZeroGrowBy", 0, 8},
-                                           CreateArgs{"ZeroElementSize", 2, 0},
-                                           // growBy * elementSize is 2^32.
-                                           CreateArgs{"ProductOverflows", 65536, 65536},
-                                           // The product fits; adding the header does not.
-                                           CreateArgs{"SizeOverflows", 1, UINT32_MAX - 8},
-                                           CreateArgs{"LargestProduct", UINT32_MAX, UINT32_MAX}),
-                         [](const ::testing::TestParamInfo<CreateArgs> &info) {
-                             return info.param.Name;
-                         });
-
 int MatchAll(const void *, uint32_t, void *) {
     ADD_FAILURE() << "match called";
     return 1;
@@ -87,9 +55,10 @@ int OrderAny(const void *, const void *, void *) {
 }
 
 // Every call refuses a missing handle, an empty one (a destroyed list's) and
-// a missing argument: it returns 0 (or nothing), and changes neither the list,
-// the handles nor a position, calls nothing back and asks the heap for nothing.
-TEST(NullArguments, AreRefusedWithNothingChanged) {
+// a missing argument, and ListCreate sizes that no block can have: it returns
+// 0 (or nothing), and changes neither the list, the handles nor a position,
+// calls nothing back and asks the heap for nothing.
+TEST(BadArguments, AreRefusedWithNothingChanged) {
     TestHeap heap;
     ListHandle handle = MakeList(4, 16, 1);
     InsertKeys(&handle, {1, 2, 3});
@@ -104,6 +73,17 @@ TEST(NullArguments, AreRefusedWithNothingChanged) {
         {"ListCreate, no compare", [&] { return ListCreate(&handle, nullptr, NoVisit, 2, 8, 1); }},
         {"ListCreate, no visit",
          [&] { return ListCreate(&handle, CompareKeys, nullptr, 2, 8, 1); }},
+        {"ListCreate, growBy 0",
+         [&] { return ListCreate(&handle, CompareKeys, NoVisit, 0, 8, 1); }},
+        {"ListCreate, size 0", [&] { return ListCreate(&handle, CompareKeys, NoVisit, 2, 0, 1); }},
+        // growBy * elementSize is 2^32.
+        {"ListCreate, product 2^32",
+         [&] { return ListCreate(&handle, CompareKeys, NoVisit, 65536, 65536, 1); }},
+        // The product fits; adding the header does not.
+        {"ListCreate, size past 32 bits",
+         [&] { return ListCreate(&handle, CompareKeys, NoVisit, 1, UINT32_MAX - 8, 1); }},
+        {"ListCreate, largest product",
+         [&] { return ListCreate(&handle, CompareKeys, NoVisit, UINT32_MAX, UINT32_MAX, 1); }},
         {"ListDestroy, no handle", [&] { return ListDestroy(nullptr); }},
         {"ListDestroy, empty", [&] { return ListDestroy(&none); }},
         {"ListInsert, no handle", [&] { return ListInsert(nullptr, key); }},
