@@ -35,64 +35,57 @@ struct Delete : ::testing::Test {
     }
 };
 
-TEST_F(Delete, LeavesHolesUntilTheLimitThenCompactsFromTheLowest) {
-    handle = MakeList(4, 16, 1);
-    InsertKeys(&handle, {1, 2, 3, 4});
-    ASSERT_EQ(1, DeleteKey(&handle, 1));
-    EXPECT_EQ((Keys{0, 2, 3, 4}), SlotKeys(handle));
-    EXPECT_EQ(1u, handle->HoleCount);
-    EXPECT_EQ(Slot(0), handle->FirstHole);
-
-    ASSERT_EQ(1, DeleteKey(&handle, 3));
-    EXPECT_EQ((Keys{2, 4}), SlotKeys(handle));
-    EXPECT_EQ(0u, handle->HoleCount);
-    EXPECT_EQ(nullptr, handle->FirstHole);
-    EXPECT_TRUE(TailIsZero());
-    EXPECT_EQ(0, std::memcmp(Element(16, 4).data(), Slot(1), 16));
-
-    Visits.clear();
-    ListTraverse(&handle);
-    EXPECT_EQ((Keys{2, 4}), VisitedKeys());
-    EXPECT_EQ(2u, Visits[1].Position);
-}
-
-TEST_F(Delete, HoleLimitZeroCompactsASingleElementAway) {
-    handle = MakeList(2, 16, 0);
-    InsertKeys(&handle, {1});
-    ASSERT_EQ(1, DeleteKey(&handle, 1));
-    EXPECT_EQ(0u, handle->Count);
-    EXPECT_EQ(0u, handle->HoleCount);
-    EXPECT_EQ(nullptr, handle->FirstHole);
-    EXPECT_TRUE(TailIsZero());
-}
-
-TEST_F(Delete, OnePassRemovesAdjacentAndScatteredHoles) {
-    handle = MakeList(8, 8, 3);
-    InsertKeys(&handle, {1, 2, 3, 4, 5, 6, 7});
-    for (uint32_t key : {3u, 2u, 6u}) {
-        ASSERT_EQ(1, DeleteKey(&handle, key));
+// Holes stay until there are more than the limit; then one pass, in place,
+// squeezes every hole out, adjacent or scattered, the elements moved whole and
+// the capacity kept; the lowest hole is remembered until then.
+TEST_F(Delete, LeavesHolesUntilTheLimitThenCompactsInOnePass) {
+    struct Row {
+        uint32_t GrowBy, ElementSize, HoleLimit, Length; // keys 1 to Length
+        Keys Before;                                     // deleted first
+        uint32_t Key;                                    // then deleted
+        Keys After;                                      // 0 for a hole
+        uint32_t HoleCount;
+        int FirstHole; // its slot, -1 for none
+    };
+    // clang-format off
+    const Row rows[] = {
+        {4, 16, 1, 4, {}, 1, {0, 2, 3, 4}, 1, 0},
+        {4, 16, 1, 4, {1}, 3, {2, 4}, 0, -1},
+        {2, 16, 0, 1, {}, 1, {}, 0, -1},
+        {4, 16, 0, 3, {}, 2, {1, 3}, 0, -1},
+        {8, 8, 3, 7, {3, 2}, 6, {1, 0, 0, 4, 5, 0, 7}, 3, 1},
+        {8, 8, 3, 7, {3, 2, 6}, 7, {1, 4, 5}, 0, -1},
+        {8, 8, 10, 4, {}, 3, {1, 2, 0, 4}, 1, 2},
+        {8, 8, 10, 4, {3}, 4, {1, 2, 0, 0}, 2, 2},
+        {8, 8, 10, 4, {3, 4}, 1, {0, 2, 0, 0}, 3, 0},
+    };
+    // clang-format on
+    for (const Row &row : rows) {
+        SCOPED_TRACE("limit " + std::to_string(row.HoleLimit) + ", key " + std::to_string(row.Key));
+        handle = MakeList(row.GrowBy, row.ElementSize, row.HoleLimit);
+        for (uint32_t key = 1; key <= row.Length; key++) {
+            InsertKeys(&handle, {key});
+        }
+        for (uint32_t key : row.Before) {
+            ASSERT_EQ(1, DeleteKey(&handle, key));
+        }
+        const ListBlock *block = handle;
+        const uint32_t blockSize = handle->BlockSize;
+        ASSERT_EQ(1, DeleteKey(&handle, row.Key));
+        EXPECT_EQ(row.After, SlotKeys(handle));
+        for (uint32_t i = 0; i < row.After.size() && i < handle->Count; i++) {
+            std::vector<unsigned char> element = Element(row.ElementSize, row.After[i]);
+            EXPECT_TRUE(row.After[i] == 0 ||
+                        std::memcmp(element.data(), Slot(i), element.size()) == 0);
+        }
+        EXPECT_EQ(row.HoleCount, handle->HoleCount);
+        EXPECT_EQ(row.FirstHole < 0 ? nullptr : Slot(static_cast<uint32_t>(row.FirstHole)),
+                  handle->FirstHole);
+        EXPECT_TRUE(TailIsZero());
+        EXPECT_EQ(block, handle);
+        EXPECT_EQ(blockSize, handle->BlockSize);
+        EXPECT_NE(0, ListDestroy(&handle));
     }
-    EXPECT_EQ((Keys{1, 0, 0, 4, 5, 0, 7}), SlotKeys(handle));
-    EXPECT_EQ(Slot(1), handle->FirstHole);
-    ASSERT_EQ(1, DeleteKey(&handle, 7)); // the fourth hole is over the limit
-    EXPECT_EQ((Keys{1, 4, 5}), SlotKeys(handle));
-    EXPECT_EQ(0u, handle->HoleCount);
-    EXPECT_EQ(nullptr, handle->FirstHole);
-    EXPECT_EQ(8u, (handle->BlockSize - sizeof(ListBlock)) / 8); // capacity never shrinks
-    EXPECT_TRUE(TailIsZero());
-}
-
-TEST_F(Delete, FirstHoleFollowsTheLowestHole) {
-    handle = MakeList(8, 8, 10);
-    InsertKeys(&handle, {1, 2, 3, 4});
-    ASSERT_EQ(1, DeleteKey(&handle, 3));
-    EXPECT_EQ(Slot(2), handle->FirstHole);
-    ASSERT_EQ(1, DeleteKey(&handle, 4));
-    EXPECT_EQ(Slot(2), handle->FirstHole);
-    ASSERT_EQ(1, DeleteKey(&handle, 1));
-    EXPECT_EQ(Slot(0), handle->FirstHole);
-    EXPECT_EQ(3u, handle->HoleCount);
-    EXPECT_EQ(4u, handle->Count);
 }
 
 // A hole in the middle, and one at the end of the used range that the walk
@@ -143,16 +136,6 @@ TEST_F(Delete, NeverMatchesAHole) {
     EXPECT_EQ(0u, handle->HoleCount);
 }
 
-TEST_F(Delete, CompactionWorksInPlace) {
-    handle = MakeList(4, 16, 0);
-    InsertKeys(&handle, {1, 2, 3});
-    ListHandle before = handle;
-    ASSERT_EQ(1, DeleteKey(&handle, 2));
-    EXPECT_EQ(before, handle); // compaction works in place
-    std::vector<unsigned char> key = Element(16, 3);
-    EXPECT_EQ(Slot(1), ListFind(&handle, key.data()));
-}
-
 // An empty slot nobody counted (the caller cleared it through a found
 // address) stays once the counted holes are gone: the walk stops there.
 TEST_F(Delete, CompactionStopsAtTheLastCountedHole) {
@@ -200,41 +183,9 @@ TEST_F(Delete, CompactionPastTheLastSlotFails) {
     EXPECT_EQ(Slot(0), ListFind(&handle, key.data()));
 }
 
-// The walk that deletes as it goes: every element is visited once, in order,
-// although three compactions renumber the positions under it.
-TEST_F(Delete, AtPositionLetsAWalkVisitEveryElementOnceAcrossCompactions) {
-    handle = MakeList(8, 16, 2);
-    Keys all;
-    for (uint32_t key = 1; key <= 30; key++) {
-        all.push_back(key);
-    }
-    InsertKeys(&handle, all);
-    CompareCalls = 0;
-    Keys visited, kept;
-    uint32_t deleted = 0;
-    uint32_t p = 1;
-    for (void *e; (e = ListNext(&handle, &p)) != nullptr;) {
-        visited.push_back(KeyOf(e));
-        if (KeyOf(e) % 3 == 0) {
-            ASSERT_EQ(1, ListDeleteAt(&handle, &p));
-            deleted++;
-        } else {
-            kept.push_back(KeyOf(e));
-            p++;
-        }
-    }
-    EXPECT_EQ(all, visited);
-    EXPECT_EQ(10u, deleted);
-    Visits.clear();
-    ListTraverse(&handle);
-    EXPECT_EQ(kept, VisitedKeys());
-    EXPECT_EQ(21u, handle->Count); // the tenth hole waits for the next compaction
-    EXPECT_EQ(20u, ListSize(&handle));
-    EXPECT_EQ(0, CompareCalls);
-}
-
 // Where the walk goes on after ListDeleteAt: the next slot, renumbered by a
-// compaction, which may also remove the next slot itself.
+// compaction, which may also remove the next slot itself; nothing is
+// compared. (The C++ suite walks a list erasing as it goes.)
 TEST_F(Delete, AtPositionWritesWhereTheWalkGoesOn) {
     struct Row {
         const char *Name;
@@ -261,7 +212,9 @@ TEST_F(Delete, AtPositionWritesWhereTheWalkGoesOn) {
             handle->HoleLimit = row.HoleLimit;
         }
         uint32_t position = row.Position;
+        CompareCalls = 0;
         EXPECT_EQ(1, ListDeleteAt(&handle, &position));
+        EXPECT_EQ(0, CompareCalls);
         EXPECT_EQ(row.Written, position);
         EXPECT_EQ(row.After, SlotKeys(handle));
         EXPECT_TRUE(TailIsZero());
@@ -292,11 +245,6 @@ TEST_F(Delete, IfCallsTheMatchInSlotOrderThenCompactsOnce) {
     EXPECT_EQ(nullptr, handle->FirstHole);
     EXPECT_EQ(2u, ListSize(&handle));
     EXPECT_EQ(0, CompareCalls);
-}
-
-int MatchAll(const void *, uint32_t, void *) {
-    ADD_FAILURE() << "match called";
-    return 1;
 }
 
 // Orders by key / 10, so that 11 to 19 are equivalent; counts its calls and
@@ -364,35 +312,19 @@ TEST_F(Delete, SortTakesNoMoreElementsThanTheHeaderCountsLive) {
     EXPECT_TRUE(TailIsZero());
 }
 
-// Bad arguments and positions with no live element: 0, nothing changed, the
-// position unwritten and no callback made.
-TEST_F(Delete, AtPositionIfAndTheWholeListCallsRefuseWithNothingChanged) {
+// Positions with no live element: 0, nothing changed, the position
+// unwritten and no callback made.
+TEST_F(Delete, AtPositionRefusesAPositionWithNoLiveElement) {
     handle = MakeList(4, 16, 1);
     InsertKeys(&handle, {1, 2, 3});
     ASSERT_EQ(1, DeleteKey(&handle, 2));
     std::vector<unsigned char> before = Snapshot(handle);
     CompareCalls = 0;
-    ListHandle none = nullptr;
     for (uint32_t start : {0u, 2u, 4u, 5u, UINT32_MAX}) { // 2 is the hole
         uint32_t position = start;
         EXPECT_EQ(0, ListDeleteAt(&handle, &position)) << start;
         EXPECT_EQ(start, position);
-        EXPECT_EQ(0, ListDeleteAt(nullptr, &position));
-        EXPECT_EQ(0, ListDeleteAt(&none, &position));
-        EXPECT_EQ(start, position);
     }
-    EXPECT_EQ(0, ListDeleteAt(&handle, nullptr));
-    EXPECT_EQ(0u, ListDeleteIf(nullptr, MatchAll, nullptr));
-    EXPECT_EQ(0u, ListDeleteIf(&none, MatchAll, nullptr));
-    EXPECT_EQ(0u, ListDeleteIf(&handle, nullptr, nullptr));
-    EXPECT_EQ(0u, ListSize(nullptr));
-    EXPECT_EQ(0u, ListSize(&none));
-    for (ListHandle *bad : {static_cast<ListHandle *>(nullptr), &none}) {
-        EXPECT_EQ(0, ListClear(bad));
-        EXPECT_EQ(0, ListCompact(bad));
-        EXPECT_EQ(0, ListSort(bad, OrderKeys, nullptr));
-    }
-    EXPECT_EQ(0, ListSort(&handle, nullptr, nullptr));
     EXPECT_EQ(before, Snapshot(handle));
     EXPECT_EQ(0, CompareCalls);
 }

@@ -95,72 +95,28 @@ TEST_F(TraverseFind, NextWalksTheLiveSlotsATraversalVisits) {
         EXPECT_EQ(nullptr, ListNext(&handle, &position));
         EXPECT_EQ(start, position);
     }
-    ListHandle none = nullptr;
-    EXPECT_EQ(nullptr, ListNext(&none, &position));
-    EXPECT_EQ(nullptr, ListNext(nullptr, &position));
-    EXPECT_EQ(nullptr, ListNext(&handle, nullptr));
     EXPECT_EQ(0, CompareCalls);
 }
 
-TEST_F(TraverseFind, FindReturnsTheLastMatch) {
-    handle = MakeList(4, 16, 1);
-    InsertKeys(&handle, {7, 8, 7, 9});
-    EXPECT_EQ(SlotAt(handle, 2), Find(7));
-    EXPECT_EQ(4, CompareCalls); // the walk goes on past the first hit
-}
-
-TEST_F(TraverseFind, FindPassesTheKeyFirst) {
-    static const void *firstSeen;
-    static const void *secondSeen;
-    handle = nullptr;
+// Every slot is compared, key first, the walk going on past the first hit.
+TEST_F(TraverseFind, FindPassesTheKeyFirstAndReturnsTheLastMatch) {
+    static std::vector<std::pair<const void *, const void *>> calls;
+    calls.clear();
     ASSERT_EQ(1, ListCreate(
                      &handle,
                      [](const void *first, const void *second) -> int32_t {
-                         firstSeen = first;
-                         secondSeen = second;
-                         return 0;
+                         calls.emplace_back(first, second);
+                         return CompareKeys(first, second);
                      },
-                     RecordVisit, 2, 16, 1));
-    InsertKeys(&handle, {1});
-    std::vector<unsigned char> key = Element(16, 1);
-    void *slot = ListFind(&handle, key.data());
-    EXPECT_EQ(key.data(), firstSeen);
-    EXPECT_EQ(slot, secondSeen);
-}
-
-TEST_F(TraverseFind, RefusesNullArguments) {
-    handle = MakeList(2, 16, 1);
-    InsertKeys(&handle, {1});
-    ListHandle empty = nullptr;
-    ListTraverse(nullptr);
-    ListTraverse(&empty);
-    EXPECT_TRUE(Visits.empty());
-    std::vector<unsigned char> key = Element(16, 1);
-    EXPECT_EQ(nullptr, ListFind(nullptr, key.data()));
-    EXPECT_EQ(nullptr, ListFind(&empty, key.data()));
-    EXPECT_EQ(nullptr, ListFind(&handle, nullptr));
-    EXPECT_EQ(0, CompareCalls);
-}
-
-// The visitor traverses the list it is visiting: the lock is recursive.
-ListHandle NestedHandle;
-int NestedDepth;
-void NestingVisit(const void *element, uint32_t position, int isEnd) {
-    RecordVisit(element, position, isEnd);
-    if (!isEnd && NestedDepth == 0) {
-        NestedDepth++;
-        ListTraverse(&NestedHandle);
-        NestedDepth--;
+                     RecordVisit, 4, 16, 1));
+    InsertKeys(&handle, {7, 8, 7, 9});
+    std::vector<unsigned char> key = Element(16, 7);
+    EXPECT_EQ(SlotAt(handle, 2), ListFind(&handle, key.data()));
+    ASSERT_EQ(4u, calls.size());
+    for (uint32_t i = 0; i < 4; i++) {
+        EXPECT_EQ(key.data(), calls[i].first);
+        EXPECT_EQ(SlotAt(handle, i), calls[i].second);
     }
-}
-
-TEST_F(TraverseFind, NestedTraversalOnTheSameThreadDoesNotBlock) {
-    ASSERT_EQ(1, ListCreate(&NestedHandle, CompareKeys, NestingVisit, 2, 16, 1));
-    InsertKeys(&NestedHandle, {1, 2});
-    ListTraverse(&NestedHandle);
-    // Each outer visit runs a whole inner traversal before the next one.
-    EXPECT_EQ((std::vector<uint32_t>{1, 1, 2, 0, 2, 1, 2, 0, 0}), Positions());
-    EXPECT_NE(0, ListDestroy(&NestedHandle));
 }
 
 } // namespace
