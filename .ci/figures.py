@@ -58,7 +58,7 @@ def reliability(logs, coverage):
     # Regions, functions, lines and branches: each a count, the missed and a cover.
     rows = [("out-of-memory sweep", quote("sweep.log", r"^\[ sweep .*$", r"^\[  PASSED  \].*$")),
             ("fork beside threads (`slot_list_fork_check`)", quote("fork.log", r"^fork check.*$")),
-            ("AddressSanitizer and UBSan (`fuzz`, every test)", ctest("asan")),
+            ("AddressSanitizer and UBSan (`asan`)", ctest("asan")),
             ("ThreadSanitizer (`tsan`)", ctest("tsan")),
             ("Valgrind memcheck (`default`)", ctest("valgrind") + "<br>"
              + quote("valgrind-demo.log", r"^the demo.*$")),

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Reliability checks: the out-of-memory sweep's totals, resident memory after
 # the lists are destroyed, fork() beside threads using lists, the test suite
-# under AddressSanitizer with UBSan (the fuzz build), under Valgrind memcheck
-# (the default build, the demo too) and under ThreadSanitizer, line and branch
-# coverage of list/ (Clang, warnings as errors), and a bounded run of the
+# under AddressSanitizer with UBSan, under Valgrind memcheck (the default
+# build, the demo too) and under ThreadSanitizer, line and branch coverage of
+# list/ by every test of CI's Clang build, and a bounded run of the
 # differential fuzzer. .ci/figures.py writes docs/reliability-figures.md from
 # what they printed.
 #
-# The fuzzer runs on one core for its whole time; everything after it starts
-# runs beside it on the other, one job at a time, so neither waits for a core.
+# The fuzzer has one core to itself: Valgrind and ThreadSanitizer run beside
+# it on the other, one job at a time; the coverage build takes both after.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,10 +29,12 @@ echo "== resident memory once every list is destroyed, against the realloc twin"
 echo "== fork() beside threads churning lists"
 ./build/default/tests/slot_list_fork_check | tee "$logs/fork.log"
 
-echo "== asan: every test under AddressSanitizer and UBSan, in the fuzz build"
-cmake --workflow --preset fuzz 2>&1 | tee "$logs/asan.log"
+echo "== asan"
+cmake --workflow --preset asan 2>&1 | tee "$logs/asan.log"
 
-echo "== differential fuzzing, ${FUZZ_SECONDS} s, beside what follows"
+echo "== differential fuzzing, ${FUZZ_SECONDS} s, beside Valgrind and tsan"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 rm -rf build/fuzz/corpus
 mkdir -p build/fuzz/corpus
 # New inputs go to build/fuzz/corpus; the committed corpus is only read.
@@ -40,7 +42,6 @@ mkdir -p build/fuzz/corpus
   -print_final_stats=1 build/fuzz/corpus fuzz/corpus >"$logs/fuzz.log" 2>&1 &
 fuzzer=$!
 trap 'kill "$fuzzer" 2>/dev/null || true' EXIT
-export CMAKE_BUILD_PARALLEL_LEVEL=1
 
 echo "== valgrind: every test of the default build under Valgrind memcheck"
 # The two tests that run CMake, not a program of the build, stay out.
@@ -58,11 +59,7 @@ valgrind --leak-check=full --error-exitcode=1 --quiet build/default/demo/slot_li
 echo "the demo: no report" | tee "$logs/valgrind-demo.log"
 
 echo "== tsan"
-cmake --workflow --preset tsan 2>&1 | tee "$logs/tsan.log"
-
-echo "== coverage of list/, by every test of the Clang build"
-rm -rf build/coverage/profiles
-cmake --workflow --preset coverage
+CMAKE_BUILD_PARALLEL_LEVEL=1 cmake --workflow --preset tsan 2>&1 | tee "$logs/tsan.log"
 
 echo "== waiting for the fuzzer"
 if ! wait "$fuzzer"; then
@@ -71,5 +68,9 @@ if ! wait "$fuzzer"; then
   cat "$logs/fuzz.log"
   exit 1
 fi
+
+echo "== coverage of list/, by every test of the Clang build"
+rm -rf build/coverage/profiles
+cmake --workflow --preset coverage
 python3 .ci/figures.py reliability "$logs" build/coverage docs/reliability-figures.md
 cat docs/reliability-figures.md
