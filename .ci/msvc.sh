@@ -1,15 +1,9 @@
 #!/usr/bin/env bash
-# MSVC mode on Debian: the CMake build for Windows, x64 and x86, compiled by
-# clang-cl as cl would compile it (/std:c++17 /W4 /WX /utf-8, cl's options and
-# predefined macros) against Wine's C runtime and Windows headers and libc++'s
-# headers, linked by lld-link against Wine's DLLs (.ci/msvc/: the toolchain
-# files, the headers Wine lacks, a stand-in for the static part of the Visual
-# C++ runtime). Every source the Windows build compiles is compiled; the demo
-# and the C example are linked and run under Wine, and the demo prints the
-# bytes it prints on Linux. Any warning fails the job.
-#
-# This approximates MSVC; it does not replace a Windows runner with Visual
-# Studio (docs/windows.md says what it cannot see).
+# MSVC mode on Debian: the Windows build, x64 and x86, compiled by clang-cl
+# as cl would compile it, against Wine's C runtime and headers, every source
+# with no warning; the demo and the C example run under Wine and print what
+# they print on Linux. docs/windows.md ("MSVC mode in CI") says how, and what
+# it cannot see that a Windows runner with Visual Studio would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

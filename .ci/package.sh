@@ -1,16 +1,8 @@
 #!/usr/bin/env bash
-# The library as its users get it: installed into a temporary prefix, static
-# and shared, then consumed by a C99 program through pkg-config and by a C++
-# program through find_package; the source tree consumed with
-# add_subdirectory. Each library defines no global symbol outside its public
-# List* functions (and, when static, the namespace slot_list::internal).
-# Tally (tests/consumer/tally), a C project's library with a plugin that links
-# the static library, is built against the installed package and through
-# add_subdirectory, installs its own exported targets, and is found by
-# tests/consumer/tally-user; the plugin exports its own function alone.
-# docs/building.md's FetchContent lines build the C99 program from this clone.
-# Last, the library is built without CMake by the lines docs/building.md
-# shows, for Linux and (linked with MinGW-w64) for Windows.
+# The library as its users get it: the installed package, static and shared,
+# through pkg-config and find_package; the source tree through add_subdirectory
+# and FetchContent; Tally, a C project with a plugin, both ways; the build
+# without CMake, for Linux and Windows. docs/building.md ("What CI runs") says each check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
