@@ -62,7 +62,10 @@ echo "== tsan"
 CMAKE_BUILD_PARALLEL_LEVEL=1 cmake --workflow --preset tsan 2>&1 | tee "$logs/tsan.log"
 
 echo "== waiting for the fuzzer"
-if ! wait "$fuzzer"; then
+status=0
+wait "$fuzzer" || status=$?
+trap - EXIT
+if ((status != 0)); then
   # All of it: a crash's stack trace and the input that caused it are at the end
   # of a long log.
   cat "$logs/fuzz.log"
