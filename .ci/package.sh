@@ -28,6 +28,32 @@ check_plugin() {
   fi
 }
 
+# Fails when the library $1 defines a global symbol outside the public List*
+# functions or, when static, the namespace slot_list::internal as well (a
+# shared library hides that one).
+check_symbols() {
+  local library=$1 symbols allowed names stray
+  case $library in
+    *.so*) symbols=$(nm -D --defined-only "$library"); allowed='^List[A-Z]' ;;
+    *) symbols=$(nm -g --defined-only "$library"); allowed='^(List[A-Z]|_ZN9slot_list8internal)' ;;
+  esac
+  # nm prints "address type name"; archive member headers and blank lines
+  # have no third field.
+  names=$(awk 'NF == 3 {print $3}' <<<"$symbols" | sort -u)
+  stray=$(grep -vE "$allowed" <<<"$names" || true)
+  echo "$library: $(wc -l <<<"$names") global symbols, public ones:" \
+    "$(grep -E '^List' <<<"$names" | tr '\n' ' ')"
+  if [ -z "$(grep -E '^List' <<<"$names" || true)" ]; then
+    echo "$library: no List* symbol found; nm read nothing?" >&2
+    return 1
+  fi
+  if [ -n "$stray" ]; then
+    echo "$library: global symbols outside List* and slot_list::internal:" >&2
+    echo "$stray" >&2
+    return 1
+  fi
+}
+
 # Tally built with slot list through $1 (package or subdirectory; $2 is the
 # installed package's prefix for the first), installed
 # into a prefix of its own and used from there by tests/consumer/tally-user.
@@ -91,9 +117,9 @@ for kind in static shared; do
   libdir=$(dirname "$(dirname "$pcfile")")
 
   if [ "$kind" = shared ]; then
-    bash .ci/symbols.sh "$libdir/libslot_list.so"
+    check_symbols "$libdir/libslot_list.so"
   else
-    bash .ci/symbols.sh "$libdir/libslot_list.a"
+    check_symbols "$libdir/libslot_list.a"
     static_archive=$libdir/libslot_list.a
   fi
 
