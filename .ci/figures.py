@@ -60,7 +60,7 @@ def reliability(logs, coverage):
             ("fork beside threads (`slot_list_fork_check`)", quote("fork.log", r"^fork check.*$")),
             ("AddressSanitizer and UBSan (`asan`)", ctest("asan")),
             ("ThreadSanitizer (`tsan`)", ctest("tsan")),
-            ("Valgrind memcheck (`valgrind`)", ctest("valgrind") + "<br>"
+            ("Valgrind memcheck (`default`)", ctest("valgrind") + "<br>"
              + quote("valgrind-demo.log", r"^the demo.*$")),
             ("coverage of `list/` (`coverage`)", "lines: %s, %s missed, %s covered; branches: %s, "
              "%s missed, %s covered" % tuple(total[7:13])),

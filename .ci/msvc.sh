@@ -1,24 +1,11 @@
 #!/usr/bin/env bash
-# MSVC mode on Debian: the CMake build for Windows, x64 and x86, compiled by
-# clang-cl as cl would compile it (/std:c++17 /W4 /WX /utf-8, cl's options and
-# predefined macros) against Wine's C runtime and Windows headers and libc++'s
-# headers, linked by lld-link against Wine's DLLs (.ci/msvc/: the toolchain
-# files, the headers Wine lacks, a stand-in for the static part of the Visual
-# C++ runtime). Every source the Windows build compiles is compiled; the demo
-# and the C example are linked and run under Wine, and the demo prints the
-# bytes it prints on Linux. Any warning fails the job.
-#
-# This approximates MSVC; it does not replace a Windows runner with Visual
-# Studio (docs/windows.md says what it cannot see).
+# MSVC mode on Debian: the Windows build, x64 and x86, compiled by clang-cl
+# as cl would compile it, against Wine's C runtime and headers, every source
+# with no warning; the demo and the C example run under Wine and print what
+# they print on Linux. docs/windows.md ("MSVC mode in CI") says how, and what
+# it cannot see that a Windows runner with Visual Studio would.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-start=$SECONDS
-# Prints how long the phase that ends here took.
-mark=$SECONDS
-took() {
-  echo "   ($((SECONDS - mark)) s)"
-  mark=$SECONDS
-}
 
 # The reference: the demo and the C example on Linux, as .ci/windows.sh has it.
 cmake --preset default >/dev/null
@@ -31,7 +18,6 @@ build/default/examples/slot_list_example_c >"$out/linux-example.txt"
 source .ci/before-prompt.sh
 before_prompt "$out/linux-demo.txt" >"$out/linux-demo.cmp"
 echo "== msvc: the Linux reference run"
-took
 
 # Why the Windows build leaves a source of the repository out; any other
 # left out fails the job, so that a new file cannot go unchecked here without
@@ -73,7 +59,6 @@ for arch in x64 x86; do
   # started now, it is made while the sources compile.
   "$dir/wine-run" wineboot </dev/null >/dev/null 2>&1 &
   wine_ready=$!
-  took
 
   # Every object file of the build but GoogleTest's own and the one that must
   # not compile; the demo and the C example linked as well.
@@ -89,7 +74,6 @@ for arch in x64 x86; do
   warnings=$(grep -cE 'warning:|error:.*\[-Werror' "$out/build-$arch.log" || true)
   errors=$(grep -E ': error:|^lld-link: error' "$out/build-$arch.log" | grep -cv '\[-Werror' || true)
   echo "msvc $arch: warnings: $warnings, other errors: $errors"
-  took
   if ((warnings > 0 || errors > 0 || built != 0)); then
     grep -E -A4 'warning:|error' "$out/build-$arch.log" | head -60
     echo "msvc $arch: the build must have no warning (cl's /W4 /WX)" >&2
@@ -124,7 +108,6 @@ for entry in json.load(open(sys.argv[1])):
   "$dir/wine-run" "$dir/examples/slot_list_example_c.exe" | tr -d '\r' >"$out/$arch-example.txt"
   cmp "$out/linux-example.txt" "$out/$arch-example.txt"
   echo "msvc $arch: the demo printed what it prints on Linux, the C example too; both exited 0"
-  took
 done
 
 echo "== msvc: sources of the repository the Windows build leaves out"
@@ -144,4 +127,4 @@ done < <(git ls-files 'list/*.c' 'list/*.cpp' 'demo/*.cpp' 'examples/*.c' 'examp
 
 echo "msvc: the test programs are compiled, not linked or run: no C++ runtime for the MSVC ABI" \
   "exists here (libc++ is headers only), and the tests run under Wine in the MinGW builds"
-echo "msvc: warnings: 0, x64 and x86; took $((SECONDS - start)) s"
+echo "msvc: warnings: 0, x64 and x86"

@@ -1,16 +1,8 @@
 #!/usr/bin/env bash
-# The library as its users get it: installed into a temporary prefix, static
-# and shared, then consumed by a C99 program through pkg-config and by a C++
-# program through find_package; the source tree consumed with
-# add_subdirectory. Each library defines no global symbol outside its public
-# List* functions (and, when static, the namespace slot_list::internal).
-# Tally (tests/consumer/tally), a C project's library with a plugin that links
-# the static library, is built against the installed package and through
-# add_subdirectory, installs its own exported targets, and is found by
-# tests/consumer/tally-user; the plugin exports its own function alone.
-# docs/building.md's FetchContent lines build the C99 program from this clone.
-# Last, the library is built without CMake by the lines docs/building.md
-# shows, for Linux and (linked with MinGW-w64) for Windows.
+# The library as its users get it: the installed package, static and shared,
+# through pkg-config and find_package; the source tree through add_subdirectory
+# and FetchContent; Tally, a C project with a plugin, both ways; the build
+# without CMake, for Linux and Windows. docs/building.md ("What CI runs") says each check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -32,6 +24,32 @@ check_plugin() {
   fi
   if ! grep -x ListCreate >/dev/null <<<"$inside"; then
     echo "$plugin holds no ListCreate: it did not link the library" >&2
+    return 1
+  fi
+}
+
+# Fails when the library $1 defines a global symbol outside the public List*
+# functions or, when static, the namespace slot_list::internal as well (a
+# shared library hides that one).
+check_symbols() {
+  local library=$1 symbols allowed names stray
+  case $library in
+    *.so*) symbols=$(nm -D --defined-only "$library"); allowed='^List[A-Z]' ;;
+    *) symbols=$(nm -g --defined-only "$library"); allowed='^(List[A-Z]|_ZN9slot_list8internal)' ;;
+  esac
+  # nm prints "address type name"; archive member headers and blank lines
+  # have no third field.
+  names=$(awk 'NF == 3 {print $3}' <<<"$symbols" | sort -u)
+  stray=$(grep -vE "$allowed" <<<"$names" || true)
+  echo "$library: $(wc -l <<<"$names") global symbols, public ones:" \
+    "$(grep -E '^List' <<<"$names" | tr '\n' ' ')"
+  if [ -z "$(grep -E '^List' <<<"$names" || true)" ]; then
+    echo "$library: no List* symbol found; nm read nothing?" >&2
+    return 1
+  fi
+  if [ -n "$stray" ]; then
+    echo "$library: global symbols outside List* and slot_list::internal:" >&2
+    echo "$stray" >&2
     return 1
   fi
 }
@@ -73,22 +91,23 @@ tally() {
   LD_LIBRARY_PATH=$(dirname "$(find "$prefix" -name libtally_plugin.so)") "$build-user/tally_user"
 }
 
+# The static library as the default preset builds it; the shared one built
+# here, which also runs the tests, against the shared library itself (the
+# benchmarks, which it would only compile, are left out).
+cmake --preset default >/dev/null
+cmake --build --preset default --target slot_list
+cmake --install build/default --prefix "$work/prefix-static"
+shared=build/package-shared
+rm -rf "$shared"
+cmake -S . -B "$shared" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSLOT_LIST_WERROR=ON \
+  -DBUILD_SHARED_LIBS=ON -DSLOT_LIST_TEST=ON -DSLOT_LIST_BENCH=OFF
+cmake --build "$shared" -j2
+ctest --test-dir "$shared" -j2 --timeout 300 --output-on-failure
+cmake --install "$shared" --prefix "$work/prefix-shared"
+
 for kind in static shared; do
   echo "== $kind library"
-  build=build/package-$kind
   prefix=$work/prefix-$kind
-  rm -rf "$build"
-  if [ "$kind" = shared ]; then shared=ON; else shared=OFF; fi
-  # The shared build also runs the tests that need no static build, against
-  # the shared library itself.
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSLOT_LIST_WERROR=ON \
-    -DBUILD_SHARED_LIBS=$shared -DSLOT_LIST_TEST=$shared
-  cmake --build "$build" -j2
-  if [ "$kind" = shared ]; then
-    ctest --test-dir "$build" -j2 --timeout 300 --output-on-failure
-  fi
-  cmake --install "$build" --prefix "$prefix"
-
   for header in slot_list.h slot_list.hpp; do
     test -f "$prefix/include/slot_list/$header"
   done
@@ -98,9 +117,9 @@ for kind in static shared; do
   libdir=$(dirname "$(dirname "$pcfile")")
 
   if [ "$kind" = shared ]; then
-    bash .ci/symbols.sh "$libdir/libslot_list.so"
+    check_symbols "$libdir/libslot_list.so"
   else
-    bash .ci/symbols.sh "$libdir/libslot_list.a"
+    check_symbols "$libdir/libslot_list.a"
     static_archive=$libdir/libslot_list.a
   fi
 

@@ -18,17 +18,9 @@ fi
 shift 3
 WINEDEBUG=-all
 # Without mscoree and mshtml Wine offers to install Mono and Gecko into a new
-# prefix. winedbg.exe is disabled so that no debugger ever starts. On an
-# unhandled exception Wine starts AeDebug's debugger, winedbg --auto by
-# default, which prints a backtrace and then ends the program itself: with the
-# exception's code when the thread it stopped in is still in the exception,
-# else with 0, and which of the two depends on timing, so a crash now and then
-# came back as success. When the debugger cannot start, the exception goes the
-# way Windows takes without one: the process ends with the exception's code
-# (0xC0000005 reaches the shell as 5), and no dialog shows. The registry
-# cannot say as much: with AeDebug's Debugger value gone Wine still starts
-# winedbg --auto, and Auto=0 only asks first, by message box, in a program
-# that has user32 loaded. WINEDEBUG governs the logs alone.
+# prefix. Without winedbg.exe a crash ends the program with the exception's
+# code every time, where winedbg --auto would end it with 0 now and then
+# (docs/windows.md).
 WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
 # Wine's server and the services it starts with the first program would

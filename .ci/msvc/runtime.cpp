@@ -95,24 +95,6 @@ void *operator new(size_t size, const std::nothrow_t &) noexcept {
 void *operator new[](size_t size, const std::nothrow_t &) noexcept {
     return malloc(size == 0 ? 1 : size);
 }
-void operator delete(void *block) noexcept {
-    free(block);
-}
-void operator delete[](void *block) noexcept {
-    free(block);
-}
-void operator delete(void *block, size_t) noexcept {
-    free(block);
-}
-void operator delete[](void *block, size_t) noexcept {
-    free(block);
-}
-void operator delete(void *block, const std::nothrow_t &) noexcept {
-    free(block);
-}
-void operator delete[](void *block, const std::nothrow_t &) noexcept {
-    free(block);
-}
 
 // The over-aligned forms, which libc++'s allocator names.
 void *operator new(size_t size, std::align_val_t alignment) {
@@ -131,21 +113,19 @@ void *operator new(size_t size, std::align_val_t alignment, const std::nothrow_t
 void *operator new[](size_t size, std::align_val_t alignment, const std::nothrow_t &) noexcept {
     return _aligned_malloc(size == 0 ? 1 : size, static_cast<size_t>(alignment));
 }
-void operator delete(void *block, std::align_val_t) noexcept {
-    _aligned_free(block);
-}
-void operator delete[](void *block, std::align_val_t) noexcept {
-    _aligned_free(block);
-}
-void operator delete(void *block, size_t, std::align_val_t) noexcept {
-    _aligned_free(block);
-}
-void operator delete[](void *block, size_t, std::align_val_t) noexcept {
-    _aligned_free(block);
-}
-void operator delete(void *block, std::align_val_t, const std::nothrow_t &) noexcept {
-    _aligned_free(block);
-}
-void operator delete[](void *block, std::align_val_t, const std::nothrow_t &) noexcept {
-    _aligned_free(block);
-}
+
+// Every form of delete, plain and over-aligned: the parameters after the
+// block's (none, the size, nothrow), and the function that frees it.
+#define SLOT_LIST_CI_DELETE(release, ...)                                                          \
+    void operator delete(void *block __VA_ARGS__) noexcept {                                       \
+        release(block);                                                                            \
+    }                                                                                              \
+    void operator delete[](void *block __VA_ARGS__) noexcept {                                     \
+        release(block);                                                                            \
+    }
+SLOT_LIST_CI_DELETE(free, )
+SLOT_LIST_CI_DELETE(free, , size_t)
+SLOT_LIST_CI_DELETE(free, , const std::nothrow_t &)
+SLOT_LIST_CI_DELETE(_aligned_free, , std::align_val_t)
+SLOT_LIST_CI_DELETE(_aligned_free, , size_t, std::align_val_t)
+SLOT_LIST_CI_DELETE(_aligned_free, , std::align_val_t, const std::nothrow_t &)

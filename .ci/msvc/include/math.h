@@ -18,49 +18,23 @@ static __inline float nanf(const char *tag) { (void)tag; return __builtin_nanf("
 static __inline double nexttoward(double x, long double y) { return nextafter(x, (double)y); }
 static __inline float nexttowardf(float x, long double y) { return nextafterf(x, (float)y); }
 
-static __inline long double acosl(long double x) { return acos((double)x); }
-static __inline long double asinl(long double x) { return asin((double)x); }
-static __inline long double atanl(long double x) { return atan((double)x); }
-static __inline long double ceill(long double x) { return ceil((double)x); }
-static __inline long double cosl(long double x) { return cos((double)x); }
-static __inline long double coshl(long double x) { return cosh((double)x); }
-static __inline long double expl(long double x) { return exp((double)x); }
-static __inline long double fabsl(long double x) { return fabs((double)x); }
-static __inline long double floorl(long double x) { return floor((double)x); }
-static __inline long double logl(long double x) { return log((double)x); }
-static __inline long double log10l(long double x) { return log10((double)x); }
-static __inline long double sinl(long double x) { return sin((double)x); }
-static __inline long double sinhl(long double x) { return sinh((double)x); }
-static __inline long double sqrtl(long double x) { return sqrt((double)x); }
-static __inline long double tanl(long double x) { return tan((double)x); }
-static __inline long double tanhl(long double x) { return tanh((double)x); }
-static __inline long double acoshl(long double x) { return acosh((double)x); }
-static __inline long double asinhl(long double x) { return asinh((double)x); }
-static __inline long double atanhl(long double x) { return atanh((double)x); }
-static __inline long double cbrtl(long double x) { return cbrt((double)x); }
-static __inline long double erfl(long double x) { return erf((double)x); }
-static __inline long double erfcl(long double x) { return erfc((double)x); }
-static __inline long double exp2l(long double x) { return exp2((double)x); }
-static __inline long double expm1l(long double x) { return expm1((double)x); }
-static __inline long double lgammal(long double x) { return lgamma((double)x); }
-static __inline long double log1pl(long double x) { return log1p((double)x); }
-static __inline long double log2l(long double x) { return log2((double)x); }
-static __inline long double logbl(long double x) { return logb((double)x); }
-static __inline long double nearbyintl(long double x) { return nearbyint((double)x); }
-static __inline long double rintl(long double x) { return rint((double)x); }
-static __inline long double roundl(long double x) { return round((double)x); }
-static __inline long double tgammal(long double x) { return tgamma((double)x); }
-static __inline long double truncl(long double x) { return trunc((double)x); }
-static __inline long double atan2l(long double x, long double y) { return atan2((double)x, (double)y); }
-static __inline long double fmodl(long double x, long double y) { return fmod((double)x, (double)y); }
-static __inline long double powl(long double x, long double y) { return pow((double)x, (double)y); }
-static __inline long double copysignl(long double x, long double y) { return copysign((double)x, (double)y); }
-static __inline long double fdiml(long double x, long double y) { return fdim((double)x, (double)y); }
-static __inline long double fmaxl(long double x, long double y) { return fmax((double)x, (double)y); }
-static __inline long double fminl(long double x, long double y) { return fmin((double)x, (double)y); }
-static __inline long double hypotl(long double x, long double y) { return hypot((double)x, (double)y); }
-static __inline long double nextafterl(long double x, long double y) { return nextafter((double)x, (double)y); }
-static __inline long double remainderl(long double x, long double y) { return remainder((double)x, (double)y); }
+/* The long double form of a function of one or two doubles. */
+#define SLOT_LIST_CI_L1(f) static __inline long double f##l(long double x) { return f((double)x); }
+#define SLOT_LIST_CI_L2(f) static __inline long double f##l(long double x, long double y) { return f((double)x, (double)y); }
+SLOT_LIST_CI_L1(acos) SLOT_LIST_CI_L1(asin) SLOT_LIST_CI_L1(atan) SLOT_LIST_CI_L1(ceil)
+SLOT_LIST_CI_L1(cos) SLOT_LIST_CI_L1(cosh) SLOT_LIST_CI_L1(exp) SLOT_LIST_CI_L1(fabs)
+SLOT_LIST_CI_L1(floor) SLOT_LIST_CI_L1(log) SLOT_LIST_CI_L1(log10) SLOT_LIST_CI_L1(sin)
+SLOT_LIST_CI_L1(sinh) SLOT_LIST_CI_L1(sqrt) SLOT_LIST_CI_L1(tan) SLOT_LIST_CI_L1(tanh)
+SLOT_LIST_CI_L1(acosh) SLOT_LIST_CI_L1(asinh) SLOT_LIST_CI_L1(atanh) SLOT_LIST_CI_L1(cbrt)
+SLOT_LIST_CI_L1(erf) SLOT_LIST_CI_L1(erfc) SLOT_LIST_CI_L1(exp2) SLOT_LIST_CI_L1(expm1)
+SLOT_LIST_CI_L1(lgamma) SLOT_LIST_CI_L1(log1p) SLOT_LIST_CI_L1(log2) SLOT_LIST_CI_L1(logb)
+SLOT_LIST_CI_L1(nearbyint) SLOT_LIST_CI_L1(rint) SLOT_LIST_CI_L1(round) SLOT_LIST_CI_L1(tgamma)
+SLOT_LIST_CI_L1(trunc)
+SLOT_LIST_CI_L2(atan2) SLOT_LIST_CI_L2(fmod) SLOT_LIST_CI_L2(pow) SLOT_LIST_CI_L2(copysign)
+SLOT_LIST_CI_L2(fdim) SLOT_LIST_CI_L2(fmax) SLOT_LIST_CI_L2(fmin) SLOT_LIST_CI_L2(hypot)
+SLOT_LIST_CI_L2(nextafter) SLOT_LIST_CI_L2(remainder)
+#undef SLOT_LIST_CI_L1
+#undef SLOT_LIST_CI_L2
 static __inline long double fmal(long double x, long double y, long double z) { return fma((double)x, (double)y, (double)z); }
 static __inline long double frexpl(long double x, int *e) { return frexp((double)x, e); }
 static __inline long double ldexpl(long double x, int e) { return ldexp((double)x, e); }
