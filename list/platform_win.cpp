@@ -3,6 +3,8 @@
 
 #include "platform.h"
 
+#include <cstring>
+
 #ifdef _WIN32
 
 namespace slot_list::internal {
@@ -15,8 +17,33 @@ void *PlatAlloc(size_t size) {
     return HeapAlloc(heap, HEAP_ZERO_MEMORY, size);
 }
 
+// HeapReAlloc promises only that a block it moves keeps its contents, not how
+// it copies them, and Wine's (8.0) copies with ntdll's memcpy, one byte at a
+// time: 0.5 ns a byte, against 0.05 for the C runtime's memcpy that
+// std::vector's growth uses. So the heap is asked only to grow the block where
+// it lies (HEAP_REALLOC_IN_PLACE_ONLY), and a block that must move is moved
+// here as HeapReAlloc would move it: a new block, the C runtime's memcpy, the
+// old block freed. The bytes past the old size stay undefined, as before.
 void *PlatReAlloc(void *block, size_t newSize) {
-    return HeapReAlloc(GetProcessHeap(), 0, block, newSize);
+    HANDLE heap = GetProcessHeap();
+    DWORD lastError = GetLastError();
+    void *grown = HeapReAlloc(heap, HEAP_REALLOC_IN_PLACE_ONLY, block, newSize);
+    if (grown != nullptr) {
+        return grown;
+    }
+    // A growth that moves succeeds: the refusal leaves no error behind.
+    SetLastError(lastError);
+    size_t oldSize = HeapSize(heap, 0, block);
+    if (oldSize == static_cast<size_t>(-1)) {
+        return nullptr;
+    }
+    void *moved = HeapAlloc(heap, 0, newSize);
+    if (moved == nullptr) {
+        return nullptr;
+    }
+    memcpy(moved, block, oldSize < newSize ? oldSize : newSize);
+    HeapFree(heap, 0, block);
+    return moved;
 }
 
 int PlatFree(void *block) {

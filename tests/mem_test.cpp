@@ -113,6 +113,25 @@ TEST(MemReAlloc, GrowsGeometricallyAndFallsBackToTheExactSize) {
     EXPECT_EQ(0u, heap.OutstandingSystem());
 }
 
+#ifdef _WIN32
+// The process heap is asked to grow a block in place only; a block it cannot
+// grow there is moved whole, the refusal leaving the thread's last error as
+// it was, and a move the heap refuses leaves the block as it was.
+TEST(PlatReAlloc, MovesWholeKeepsTheLastErrorAndSurvivesARefusal) {
+    auto *block = static_cast<unsigned char *>(PlatAlloc(64));
+    ASSERT_NE(nullptr, block);
+    std::memset(block, 0x5A, 64);
+    EXPECT_EQ(nullptr, PlatReAlloc(block, SIZE_MAX / 2));
+    EXPECT_EQ(64, std::count(block, block + 64, 0x5A));
+    SetLastError(12345);
+    block = static_cast<unsigned char *>(PlatReAlloc(block, 1u << 22));
+    ASSERT_NE(nullptr, block);
+    EXPECT_EQ(12345u, GetLastError());
+    EXPECT_EQ(64, std::count(block, block + 64, 0x5A));
+    EXPECT_NE(0, PlatFree(block));
+}
+#endif
+
 // At 32 bits the heap's own bookkeeping on top of a size near 2^32 no longer
 // fits in a size_t; the request must be refused, not wrapped to a short block.
 // Elsewhere the test is skipped.
