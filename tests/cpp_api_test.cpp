@@ -190,9 +190,9 @@ TEST(ListDefaults, EqualityIsBytewiseAndEraseAtAnIteratorGoesOn) {
     }
     EXPECT_FALSE(list->find({1, 2}));
     EXPECT_FALSE(list->erase({2, 3}));
-    auto it = list->begin();
-    EXPECT_EQ(1u, (it++)->key);
-    EXPECT_EQ(2u, it->key);
+    auto second = list->begin();
+    EXPECT_EQ(1u, (second++)->key);
+    EXPECT_EQ(2u, second->key);
     std::vector<uint32_t> seen;
     for (auto it = list->begin(); it != list->end();) {
         seen.push_back(it->key);
