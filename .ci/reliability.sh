@@ -7,8 +7,8 @@
 # differential fuzzer. .ci/figures.py writes docs/reliability-figures.md from
 # what they printed.
 #
-# The fuzzer has one core to itself: Valgrind and ThreadSanitizer run beside
-# it on the other, one job at a time; the coverage build takes both after.
+# The fuzzer has one core to itself: Valgrind, ThreadSanitizer and the coverage
+# build run beside it on the other, one job at a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -32,7 +32,7 @@ echo "== fork() beside threads churning lists"
 echo "== asan"
 cmake --workflow --preset asan 2>&1 | tee "$logs/asan.log"
 
-echo "== differential fuzzing, ${FUZZ_SECONDS} s, beside Valgrind and tsan"
+echo "== differential fuzzing, ${FUZZ_SECONDS} s, beside Valgrind, tsan and coverage"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 rm -rf build/fuzz/corpus
@@ -61,6 +61,10 @@ echo "the demo: no report" | tee "$logs/valgrind-demo.log"
 echo "== tsan"
 CMAKE_BUILD_PARALLEL_LEVEL=1 cmake --workflow --preset tsan 2>&1 | tee "$logs/tsan.log"
 
+echo "== coverage of list/, by every test of the Clang build"
+rm -rf build/coverage/profiles
+CMAKE_BUILD_PARALLEL_LEVEL=1 cmake --workflow --preset coverage
+
 echo "== waiting for the fuzzer"
 status=0
 wait "$fuzzer" || status=$?
@@ -72,8 +76,5 @@ if ((status != 0)); then
   exit 1
 fi
 
-echo "== coverage of list/, by every test of the Clang build"
-rm -rf build/coverage/profiles
-cmake --workflow --preset coverage
 python3 .ci/figures.py reliability "$logs" build/coverage docs/reliability-figures.md
 cat docs/reliability-figures.md

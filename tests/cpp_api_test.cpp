@@ -341,7 +341,7 @@ TEST(ListDefaults, ATypeWithFloatingMembersMayOptInToBytewiseEquality) {
 // it; toggles, finds and snapshots of the whole list run interleaved.
 TEST(SharedListThreads, ConcurrentMixedOperationsKeepEveryThreadsElements) {
     constexpr uint32_t Threads = 8;
-    constexpr uint32_t Operations = 100000;
+    constexpr uint32_t Operations = 25000;
     constexpr uint32_t KeysPerThread = 64;
     auto list = slot_list::SharedList<Item, SameKey>::create(4, 8);
     ASSERT_TRUE(list);
