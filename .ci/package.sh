@@ -208,7 +208,7 @@ cc -std=c99 -shared -fPIC -I"$root/list/include" -I"$root/tests/consumer/tally" 
 check_plugin "$vendored/libtally_plugin.so"
 
 echo "== vendored build for Windows, with MinGW-w64"
-# The Windows sources and folders of docs/building.md's table. Linked, not
+# docs/building.md's "Without CMake" sources, for Windows. Linked, not
 # run: the MinGW workflows of .ci/windows.sh run platform_win.cpp under Wine.
 mingw=x86_64-w64-mingw32
 if ! command -v $mingw-g++-posix >/dev/null; then
