@@ -1,12 +1,8 @@
-// Differential fuzz target: decodes the input into a sequence of list calls
-// (create, insert one or many, delete by key, at a position or by predicate, a
-// walk that deletes as it goes, find, traverse, clear, compact, reserve, sort,
-// destroy, refused arguments, heap failures, moving growth), runs each on the
-// list and on the reference model, and stops the process at the first
-// difference in a result, a written-back position, a header field, a slot
-// byte, the live count, the comparator, visitor or predicate calls, the heap
-// calls or the blocks outstanding, or at an order call that did not get two
-// distinct live slots of the list and the sort's context.
+// Differential fuzz target: decodes the input into list calls (create, insert
+// one or many, delete by key, at a position or by predicate, a walk deleting as
+// it goes, find, traverse, clear, compact, reserve, sort, destroy, refused
+// arguments, heap failures, moving growth), runs each on the list and on the
+// model, and aborts at the first difference Runner::Check finds.
 //
 // Each step starts with a byte that picks the operation: below 224 its value
 // modulo 14 (the steps the corpus was first made with), from 224 up one of
@@ -27,15 +23,10 @@
 #include "slot_at.h"
 #include "test_heap.h"
 
-using fuzz_model::Bytes;
-using fuzz_model::CompareCall;
-using fuzz_model::Equality;
-using fuzz_model::MatchCall;
-using fuzz_model::Order;
-using fuzz_model::Rule;
-using fuzz_model::VisitCall;
-
 namespace {
+
+using namespace fuzz_model;
+using testing_support::SlotAt;
 
 constexpr uint32_t HeaderSize = sizeof(ListBlock);
 constexpr size_t MaxSteps = 512;
@@ -45,30 +36,21 @@ constexpr uint8_t WholeListSteps = 224;
 // made: the fuzzer's memory is limited. Those whose size passes 32 bits are.
 constexpr uint64_t MaxReserveBlock = 256 * 1024;
 
-// Reads the input a byte at a time; zero once it runs out.
-class Reader {
-  public:
-    Reader(const uint8_t *data, size_t size) : data_(data), size_(size) {}
-    bool Done() const { return at_ >= size_; }
-    uint8_t Next() { return at_ < size_ ? data_[at_++] : 0; }
-
-  private:
-    const uint8_t *data_;
-    size_t size_;
-    size_t at_ = 0;
+// The input a byte at a time; zero once it runs out.
+struct Reader {
+    const uint8_t *At, *End;
+    uint8_t Next() { return At < End ? *At++ : 0; }
 };
 
 // What the callbacks see; the comparator and the visitor cannot be handed a
 // context.
-struct Calls {
+struct Callbacks {
     ListHandle *Handle = nullptr;
     const void *Key = nullptr;
     Equality Equal = Equality::FirstByte;
     uint32_t ElementSize = 0;
     Rule Picks; // the predicate's rule, and the context it is given
-    std::vector<CompareCall> Compares;
-    std::vector<VisitCall> Visits;
-    std::vector<MatchCall> Matches;
+    std::vector<Call> Calls;
     // The sort's order, the context it is given and the used slots at the
     // call; the first thing wrong with an order call, empty when none was.
     Order Sorting = Order::FirstByteUp;
@@ -79,36 +61,33 @@ struct Calls {
 } Seen;
 
 uint32_t SlotIndex(const void *slot) {
-    return static_cast<uint32_t>(static_cast<size_t>(static_cast<const unsigned char *>(slot) -
-                                                     testing_support::SlotAt(*Seen.Handle, 0)) /
-                                 Seen.ElementSize);
+    return static_cast<uint32_t>(
+        static_cast<size_t>(static_cast<const unsigned char *>(slot) - SlotAt(*Seen.Handle, 0)) /
+        Seen.ElementSize);
 }
 
 int32_t Compare(const void *first, const void *second) {
     bool keyFirst = first == Seen.Key;
-    Seen.Compares.push_back({keyFirst, SlotIndex(keyFirst ? second : first)});
-    const auto *a = static_cast<const unsigned char *>(first);
-    const auto *b = static_cast<const unsigned char *>(second);
-    if (Seen.Equal == Equality::FirstByte) {
-        return a[0] == b[0] ? 0 : 1;
-    }
-    return std::memcmp(a, b, Seen.ElementSize) == 0 ? 0 : 1;
+    Seen.Calls.push_back({'c', keyFirst, SlotIndex(keyFirst ? second : first), 0});
+    return !Equals(Seen.Equal, static_cast<const unsigned char *>(first),
+                   static_cast<const unsigned char *>(second), Seen.ElementSize);
 }
 
 void Visit(const void *element, uint32_t position, int isEnd) {
-    Seen.Visits.push_back({isEnd ? 0 : SlotIndex(element), position, isEnd});
+    Seen.Calls.push_back(
+        {'v', isEnd ? 0 : SlotIndex(element), position, static_cast<uint32_t>(isEnd)});
 }
 
 int Match(const void *element, uint32_t position, void *context) {
-    Seen.Matches.push_back({SlotIndex(element), position, context == &Seen.Picks});
+    Seen.Calls.push_back({'m', SlotIndex(element), position, context == &Seen.Picks});
     return Seen.Picks.Matches(static_cast<const unsigned char *>(element), position) ? 1 : 0;
 }
 
-// What is wrong with element as an argument of an order call: it must be a
-// live slot (not all zero) below the Count the sort started with.
-std::string NotALiveSlot(const void *element) {
+// What is wrong with element as an argument of an order call, if anything: it
+// must be a live slot (not all zero) below the Count the sort started with.
+const char *NotALiveSlot(const void *element) {
     const auto *bytes = static_cast<const unsigned char *>(element);
-    const unsigned char *first = testing_support::SlotAt(*Seen.Handle, 0);
+    const unsigned char *first = SlotAt(*Seen.Handle, 0);
     const size_t size = Seen.ElementSize;
     if (bytes < first || static_cast<size_t>(bytes - first) >= size_t{Seen.SortCount} * size) {
         return "an address outside the used slots";
@@ -116,39 +95,33 @@ std::string NotALiveSlot(const void *element) {
     if (static_cast<size_t>(bytes - first) % size != 0) {
         return "an address inside a slot";
     }
-    if (std::all_of(bytes, bytes + size, [](unsigned char byte) { return byte == 0; })) {
-        return "a hole";
-    }
-    return "";
+    return AllZero(bytes, size) ? "a hole" : nullptr;
 }
 
 int OrderOf(const void *first, const void *second, void *context) {
     Seen.OrderCalls++;
     if (Seen.OrderFailure.empty()) {
-        std::string firstWrong = NotALiveSlot(first);
-        std::string secondWrong = NotALiveSlot(second);
+        const char *firstWrong = NotALiveSlot(first);
+        const char *secondWrong = NotALiveSlot(second);
         if (context != Seen.SortContext) {
             Seen.OrderFailure = "an order call with another context";
         } else if (first == second) {
             Seen.OrderFailure = "an order call with one slot twice";
-        } else if (!firstWrong.empty()) {
-            Seen.OrderFailure = "an order call given " + firstWrong + " first";
-        } else if (!secondWrong.empty()) {
-            Seen.OrderFailure = "an order call given " + secondWrong + " second";
+        } else if (firstWrong != nullptr) {
+            Seen.OrderFailure = std::string("an order call given ") + firstWrong + " first";
+        } else if (secondWrong != nullptr) {
+            Seen.OrderFailure = std::string("an order call given ") + secondWrong + " second";
         }
     }
-    return fuzz_model::Ordered(Seen.Sorting, static_cast<const unsigned char *>(first),
-                               static_cast<const unsigned char *>(second), Seen.ElementSize);
+    return Ordered(Seen.Sorting, static_cast<const unsigned char *>(first),
+                   static_cast<const unsigned char *>(second), Seen.ElementSize);
 }
 
 // A predicate's rule drawn from one input byte.
 Rule ReadRule(Reader &in) {
     uint8_t how = in.Next();
-    Rule rule;
-    rule.Modulus = 1 + how % 4;
-    rule.Residue = (how >> 2) % rule.Modulus;
-    rule.ByPosition = (how & 0x80) != 0;
-    return rule;
+    uint32_t modulus = 1 + how % 4;
+    return Rule{modulus, (how >> 2) % modulus, (how & 0x80) != 0};
 }
 
 [[noreturn]] void Diverged(size_t step, const char *op, const std::string &what) {
@@ -179,65 +152,196 @@ Bytes Pattern(Reader &in, uint32_t size) {
     return bytes;
 }
 
+// A reservation count drawn from the input: 0, small, around the room left,
+// near or past what 32 bits can size. Clears *made when the count would really
+// grow the block too far to allocate here.
+uint32_t ReserveCount(Reader &in, const std::optional<ListState> &list, bool *made) {
+    const uint8_t how = in.Next();
+    const uint8_t value = in.Next();
+    *made = true;
+    if (!list) {
+        return how % 2 == 0 ? 0 : value;
+    }
+    const uint64_t size = list->ElementSize;
+    // The most slots a block can size in 32 bits.
+    const uint64_t most = (UINT32_MAX - uint64_t{HeaderSize}) / size;
+    uint64_t count = 0;
+    switch (how % 8) {
+    case 0:
+        break;
+    case 1:
+        count = value % 16;
+        break;
+    case 2:
+        count = value * uint64_t{8};
+        break;
+    case 3: // around the room there is: the count that just fits and its neighbours
+        count = static_cast<uint64_t>(
+            std::max<int64_t>(0, int64_t{list->Capacity} - list->Count - 3 + value % 5));
+        break;
+    case 4:
+        count = UINT32_MAX - value % 4;
+        break;
+    case 5:
+        // Slots needed from just past what 32 bits can size down to a few
+        // below it, where the growth's rounding to GrowBy may still pass it.
+        count = most + 2 - value % (list->GrowBy + 3) - list->Count - 1;
+        break;
+    case 6:
+        count = uint64_t{1} << (31 - value % 4);
+        break;
+    default:
+        count = value;
+    }
+    // A growth to more than MaxReserveBlock bytes that 32 bits can size would
+    // really be made: that one is left out.
+    uint64_t needed = uint64_t{list->Count} + count + 1;
+    if (needed > list->Capacity) {
+        uint64_t steps = (needed - list->Capacity + list->GrowBy - 1) / list->GrowBy;
+        uint64_t capacity = list->Capacity + steps * list->GrowBy;
+        *made = capacity > most || capacity * size + HeaderSize <= MaxReserveBlock;
+    }
+    return static_cast<uint32_t>(count);
+}
+
 class Runner {
   public:
     void Step(Reader &in, size_t step);
-    void Finish(size_t step);
+    void Finish(size_t step) {
+        heap_.FailNone();
+        model_.Plan.Arm(0, false);
+        if (handle_ != nullptr) {
+            ForgetCalls();
+            int result = ListDestroy(&handle_) != 0;
+            Check(step, "final destroy", result, model_.Destroy());
+        }
+        if (heap_.Outstanding() != model_.Outstanding) {
+            Diverged(step, "end", "blocks left behind");
+        }
+    }
 
   private:
-    void Check(size_t step, const char *op, int64_t result, int64_t expected);
     // Empties the callback calls recorded, on the list's side and the model's.
-    void ForgetCalls();
-    uint32_t ElementSize() const { return model_.TheList() ? model_.TheList()->ElementSize : 1; }
-    uint32_t Count() const { return model_.TheList() ? model_.TheList()->Count : 0; }
+    void ForgetCalls() {
+        Seen.Handle = &handle_;
+        Seen.Calls.clear();
+        Seen.OrderCalls = 0;
+        Seen.OrderFailure.clear();
+        model_.Calls.clear();
+        model_.SortedLive.reset();
+    }
+
+    uint32_t ElementSize() const { return model_.List ? model_.List->ElementSize : 1; }
+    uint32_t Count() const { return model_.List ? model_.List->Count : 0; }
     // The bytes of the list's block from offset up, as they are now.
     Bytes BlockBytes(uint32_t offset, size_t length) const {
         const auto *start = reinterpret_cast<const unsigned char *>(handle_) + offset;
         return Bytes(start, start + length);
     }
-    // Walks the list from position first, deleting each element rule picks,
-    // on the list and on the model; fails at the first difference.
-    void WalkDeleting(size_t step, uint32_t first, const Rule &rule);
-    // A reservation count drawn from the input: 0, small, around the room
-    // left, near or past what 32 bits can size. Clears *made when the count
-    // would really grow the block too far to allocate here.
-    uint32_t ReserveCount(Reader &in, bool *made) const;
-    // The whole-list operation picked by a step byte from WholeListSteps up.
-    const char *WholeList(Reader &in, uint8_t kind, int64_t *result, int64_t *expected);
+
+    // Walks the list from position first, deleting each element rule picks, on
+    // the list and on the model; fails at the first difference.
+    void WalkDeleting(size_t step, uint32_t first, const Rule &rule) {
+        // What each walk met: the slot and position of every element, and the
+        // result and written-back position of every deletion.
+        std::vector<int64_t> walked, modelled;
+        uint32_t p = first;
+        for (void *e; (e = ListNext(&handle_, &p)) != nullptr;) {
+            walked.push_back(int64_t{SlotIndex(e)} << 32 | p);
+            if (walked.size() > 2 * size_t{model_.List->Capacity} + 2) {
+                Diverged(step, "walk deleting", "the walk does not end");
+            }
+            if (rule.Matches(static_cast<const unsigned char *>(e), p)) {
+                walked.push_back(int64_t{ListDeleteAt(&handle_, &p)} << 32 | p);
+            } else {
+                p++;
+            }
+        }
+        p = first;
+        for (std::optional<uint32_t> slot; (slot = model_.Next(&p));) {
+            modelled.push_back(int64_t{*slot} << 32 | p);
+            if (rule.Matches(model_.List->Slot(*slot), p)) {
+                modelled.push_back(int64_t{model_.DeleteAt(&p)} << 32 | p);
+            } else {
+                p++;
+            }
+        }
+        if (walked != modelled) {
+            Diverged(step, "walk deleting",
+                     "met " + std::to_string(walked.size()) + " steps, model " +
+                         std::to_string(modelled.size()));
+        }
+    }
+
+    void Check(size_t step, const char *op, int64_t result, int64_t expected) {
+        auto fail = [&](const std::string &what) { Diverged(step, op, what); };
+        auto same = [&](const char *what, int64_t actual, int64_t modelled) {
+            if (actual != modelled) {
+                fail(std::string(what) + " " + std::to_string(actual) + ", model " +
+                     std::to_string(modelled));
+            }
+        };
+        same("result", result, expected);
+        if (Seen.Calls != model_.Calls) {
+            fail("comparator, visitor or predicate calls");
+        }
+        if (!Seen.OrderFailure.empty()) {
+            fail(Seen.OrderFailure);
+        }
+        // Telling n elements' order takes at least n - 1 comparisons, and fewer
+        // than two elements leave nothing to compare.
+        const uint64_t leastOrderCalls = model_.SortedLive.value_or(1) - 1;
+        if (Seen.OrderCalls < leastOrderCalls) {
+            fail("order calls " + std::to_string(Seen.OrderCalls) + ", at least " +
+                 std::to_string(leastOrderCalls));
+        }
+        same("live count", ListSize(&handle_), model_.Size());
+        same("heap calls", heap_.Calls(), model_.Plan.Calls);
+        same("outstanding blocks", heap_.Outstanding(), model_.Outstanding);
+        std::optional<ListState> &list = model_.List;
+        same("a list", handle_ != nullptr, list.has_value());
+        if (!list) {
+            return;
+        }
+        const ListBlock &block = *handle_;
+        const std::optional<uint32_t> firstHole = list->FirstHole();
+        same("callbacks and lock",
+             block.Compare == Compare && block.Visit == Visit && block.Lock == lock_, 1);
+        same("BlockSize", block.BlockSize, model_.BlockSize());
+        same("Count", block.Count, list->Count);
+        same("GrowBy", block.GrowBy, list->GrowBy);
+        same("ElementSize", block.ElementSize, list->ElementSize);
+        same("HoleCount", block.HoleCount, list->HoleCount());
+        same("HoleLimit", block.HoleLimit, list->HoleLimit);
+        same("FirstHole at the first hole",
+             block.FirstHole == (firstHole ? SlotAt(handle_, *firstHole) : nullptr), 1);
+        if (std::memcmp(SlotAt(handle_, 0), list->Slots.data(), list->Slots.size()) != 0) {
+            fail("slot bytes");
+        }
+    }
 
     testing_support::TestHeap heap_;
-    fuzz_model::Model model_{HeaderSize};
+    Model model_{HeaderSize};
     ListHandle handle_ = nullptr;
     ListLock *lock_ = nullptr;
 };
-
-void Runner::ForgetCalls() {
-    Seen.Handle = &handle_;
-    Seen.Compares.clear();
-    Seen.Visits.clear();
-    Seen.Matches.clear();
-    Seen.OrderCalls = 0;
-    Seen.OrderFailure.clear();
-    model_.Compares.clear();
-    model_.Visits.clear();
-    model_.Matches.clear();
-    model_.SortedLive.reset();
-}
 
 void Runner::Step(Reader &in, size_t step) {
     ForgetCalls();
     int64_t result = 0;
     int64_t expected = 0;
-    const char *op = "";
+    // The operations by the number the step byte decodes to.
+    static const char *const Names[] = {
+        "create",    "insert bytes", "insert pattern", "insert own slot",   "delete",
+        "find",      "traverse",     "fail heap",      "move on growth",    "insert many",
+        "delete at", "delete if",    "walk deleting",  "refused arguments", "clear",
+        "compact",   "reserve",      "sort",
+    };
     const uint8_t kind = in.Next();
-    if (kind >= WholeListSteps) {
-        op = WholeList(in, kind, &result, &expected);
-        Check(step, op, result, expected);
-        return;
-    }
-    switch (kind % 14) {
+    const int operation = kind >= WholeListSteps ? 14 + (kind - WholeListSteps) / 8 : kind % 14;
+    const char *op = Names[operation];
+    switch (operation) {
     case 0: {
-        op = "create";
         if (handle_ != nullptr) {
             op = "destroy";
             result = ListDestroy(&handle_) != 0;
@@ -264,7 +368,6 @@ void Runner::Step(Reader &in, size_t step) {
         break;
     }
     case 1: {
-        op = "insert bytes";
         Bytes element(ElementSize());
         for (unsigned char &byte : element) {
             byte = in.Next();
@@ -274,14 +377,12 @@ void Runner::Step(Reader &in, size_t step) {
         break;
     }
     case 2: {
-        op = "insert pattern";
         Bytes element = Pattern(in, ElementSize());
         result = ListInsert(&handle_, element.data());
         expected = model_.Insert(element);
         break;
     }
     case 3: {
-        op = "insert own slot";
         uint8_t pick = in.Next();
         if (handle_ == nullptr) {
             break;
@@ -295,13 +396,13 @@ void Runner::Step(Reader &in, size_t step) {
             expected = model_.Insert(element);
             break;
         }
-        uint32_t index = pick % model_.TheList()->Capacity;
-        result = ListInsert(&handle_, testing_support::SlotAt(handle_, index));
-        expected = model_.InsertOwnSlot(index);
+        // The copy is taken from the slot's bytes as they are before any growth.
+        uint32_t index = pick % model_.List->Capacity;
+        result = ListInsert(&handle_, SlotAt(handle_, index));
+        expected = model_.Insert(model_.List->Copy(index, 1));
         break;
     }
     case 4: {
-        op = "delete";
         Bytes key = Pattern(in, ElementSize());
         Seen.Key = key.data();
         result = ListDelete(&handle_, key.data());
@@ -309,40 +410,35 @@ void Runner::Step(Reader &in, size_t step) {
         break;
     }
     case 5: {
-        op = "find";
         Bytes key = Pattern(in, ElementSize());
         Seen.Key = key.data();
         void *found = ListFind(&handle_, key.data());
+        result = found == nullptr ? -1 : int64_t{SlotIndex(found)};
         std::optional<uint32_t> modelFound = model_.Find(key);
-        result = found == nullptr ? -1 : SlotIndex(found);
-        expected = modelFound ? *modelFound : -1;
+        expected = modelFound ? int64_t{*modelFound} : -1;
         break;
     }
     case 6:
-        op = "traverse";
         ListTraverse(&handle_);
         model_.Traverse();
         break;
     case 7: {
-        op = "fail heap";
         uint8_t how = in.Next();
         uint64_t failAt = how % 4; // 0 lets every call through again
         bool every = (how & 0x80) != 0;
         heap_.FailAt(failAt, every);
-        model_.TheHeap().Plan.Arm(failAt, every);
+        model_.Plan.Arm(failAt, every);
         break;
     }
     case 8:
-        op = "move on growth";
         heap_.MoveOnGrowth(in.Next() & 1);
         break;
     case 9: {
-        op = "insert many";
         uint8_t how = in.Next();
         uint32_t count = how % 9;
         if ((how & 0x80) != 0 && handle_ != nullptr) {
             op = "insert many own slots";
-            uint32_t capacity = model_.TheList()->Capacity;
+            uint32_t capacity = model_.List->Capacity;
             uint8_t where = in.Next();
             if ((how & 0x40) != 0) {
                 // From the header on, as far as the block goes.
@@ -357,8 +453,8 @@ void Runner::Step(Reader &in, size_t step) {
             }
             uint32_t index = where % capacity;
             count = std::min(count, capacity - index);
-            result = ListInsertMany(&handle_, testing_support::SlotAt(handle_, index), count);
-            expected = model_.InsertManyOwnSlots(index, count);
+            result = ListInsertMany(&handle_, SlotAt(handle_, index), count);
+            expected = model_.InsertMany(model_.List->Copy(index, count), count);
             break;
         }
         Bytes elements;
@@ -373,7 +469,6 @@ void Runner::Step(Reader &in, size_t step) {
     }
     case 10: {
         // Positions around the used range: 0, holes, live ones, past Count.
-        op = "delete at";
         uint8_t pick = in.Next();
         uint32_t position = pick == 0xFF ? UINT32_MAX : pick % (Count() + 3);
         uint32_t modelPosition = position;
@@ -382,19 +477,16 @@ void Runner::Step(Reader &in, size_t step) {
         break;
     }
     case 11:
-        op = "delete if";
         Seen.Picks = ReadRule(in);
         result = ListDeleteIf(&handle_, Match, &Seen.Picks);
         expected = model_.DeleteIf(Seen.Picks);
         break;
     case 12: {
-        op = "walk deleting";
         uint32_t first = in.Next() % 3;
         WalkDeleting(step, first, ReadRule(in));
         break;
     }
-    default: {
-        op = "refused arguments";
+    case 13: {
         Bytes key = Pattern(in, ElementSize());
         ListHandle *none = nullptr;
         ListHandle spare = nullptr;
@@ -419,209 +511,38 @@ void Runner::Step(Reader &in, size_t step) {
             ListSort(&empty, OrderOf, &Seen) + ListSort(&handle_, nullptr, &Seen) +
             (empty != nullptr) + static_cast<int64_t>(Seen.OrderCalls);
         ListTraverse(none);
-        expected = 0;
+        break;
+    }
+    case 14:
+        result = ListClear(&handle_);
+        expected = model_.Clear();
+        break;
+    case 15:
+        result = ListCompact(&handle_);
+        expected = model_.Compact();
+        break;
+    case 16: {
+        bool made;
+        uint32_t count = ReserveCount(in, model_.List, &made);
+        if (!made) {
+            op = "reserve (too large to allocate here, not made)";
+            break;
+        }
+        result = ListReserve(&handle_, count);
+        expected = model_.Reserve(count);
+        break;
+    }
+    default: {
+        const uint8_t how = in.Next();
+        Seen.Sorting = static_cast<Order>(how % OrderKinds);
+        Seen.SortContext = (how & 0x80) != 0 ? nullptr : &Seen;
+        Seen.SortCount = Count();
+        result = ListSort(&handle_, OrderOf, Seen.SortContext);
+        expected = model_.Sort(Seen.Sorting);
         break;
     }
     }
     Check(step, op, result, expected);
-}
-
-uint32_t Runner::ReserveCount(Reader &in, bool *made) const {
-    const uint8_t how = in.Next();
-    const uint8_t value = in.Next();
-    *made = true;
-    const std::optional<fuzz_model::List> &list = model_.TheList();
-    if (!list) {
-        return how % 2 == 0 ? 0 : value;
-    }
-    const uint64_t size = list->ElementSize;
-    // The most slots a block can size in 32 bits.
-    const uint64_t most = (UINT32_MAX - uint64_t{HeaderSize}) / size;
-    uint64_t count = 0;
-    switch (how % 8) {
-    case 0:
-        count = 0;
-        break;
-    case 1:
-        count = value % 16;
-        break;
-    case 2:
-        count = value * uint64_t{8};
-        break;
-    case 3: {
-        // Around the room there is: the count that just fits and its neighbours.
-        int64_t room = int64_t{list->Capacity} - list->Count - 1;
-        count = static_cast<uint64_t>(std::max<int64_t>(0, room + value % 5 - 2));
-        break;
-    }
-    case 4:
-        count = UINT32_MAX - value % 4;
-        break;
-    case 5:
-        // Slots needed from just past what 32 bits can size down to a few
-        // below it, where the growth's rounding to GrowBy may still pass it.
-        count = most + 2 - value % (list->GrowBy + 3) - list->Count - 1;
-        break;
-    case 6:
-        count = uint64_t{1} << (31 - value % 4);
-        break;
-    default:
-        count = value;
-    }
-    // A growth to more than MaxReserveBlock bytes that 32 bits can size would
-    // really be made: that one is left out.
-    uint64_t needed = uint64_t{list->Count} + count + 1;
-    if (needed > list->Capacity) {
-        uint64_t steps = (needed - list->Capacity + list->GrowBy - 1) / list->GrowBy;
-        uint64_t capacity = list->Capacity + steps * list->GrowBy;
-        *made = capacity > most || capacity * size + HeaderSize <= MaxReserveBlock;
-    }
-    return static_cast<uint32_t>(count);
-}
-
-const char *Runner::WholeList(Reader &in, uint8_t kind, int64_t *result, int64_t *expected) {
-    switch ((kind - WholeListSteps) / 8) {
-    case 0:
-        *result = ListClear(&handle_);
-        *expected = model_.Clear();
-        return "clear";
-    case 1:
-        *result = ListCompact(&handle_);
-        *expected = model_.Compact();
-        return "compact";
-    case 2: {
-        bool made;
-        uint32_t count = ReserveCount(in, &made);
-        if (!made) {
-            return "reserve (too large to allocate here, not made)";
-        }
-        *result = ListReserve(&handle_, count);
-        *expected = model_.Reserve(count);
-        return "reserve";
-    }
-    default: {
-        const uint8_t how = in.Next();
-        Seen.Sorting = static_cast<Order>(how % fuzz_model::OrderKinds);
-        Seen.SortContext = (how & 0x80) != 0 ? nullptr : &Seen;
-        Seen.SortCount = Count();
-        *result = ListSort(&handle_, OrderOf, Seen.SortContext);
-        *expected = model_.Sort(Seen.Sorting);
-        return "sort";
-    }
-    }
-}
-
-void Runner::WalkDeleting(size_t step, uint32_t first, const Rule &rule) {
-    // What each walk met: the slot and position of every element, and the
-    // result and written-back position of every deletion.
-    std::vector<int64_t> walked, modelled;
-    uint32_t p = first;
-    for (void *e; (e = ListNext(&handle_, &p)) != nullptr;) {
-        walked.push_back(int64_t{SlotIndex(e)} << 32 | p);
-        if (walked.size() > 2 * size_t{model_.TheList()->Capacity} + 2) {
-            Diverged(step, "walk deleting", "the walk does not end");
-        }
-        if (rule.Matches(static_cast<const unsigned char *>(e), p)) {
-            walked.push_back(int64_t{ListDeleteAt(&handle_, &p)} << 32 | p);
-        } else {
-            p++;
-        }
-    }
-    p = first;
-    for (std::optional<uint32_t> slot; (slot = model_.Next(&p));) {
-        modelled.push_back(int64_t{*slot} << 32 | p);
-        if (rule.Matches(model_.TheList()->Slot(*slot), p)) {
-            modelled.push_back(int64_t{model_.DeleteAt(&p)} << 32 | p);
-        } else {
-            p++;
-        }
-    }
-    if (walked != modelled) {
-        Diverged(step, "walk deleting",
-                 "met " + std::to_string(walked.size()) + " steps, model " +
-                     std::to_string(modelled.size()));
-    }
-}
-
-void Runner::Check(size_t step, const char *op, int64_t result, int64_t expected) {
-    auto fail = [&](const std::string &what) { Diverged(step, op, what); };
-    if (result != expected) {
-        fail("result " + std::to_string(result) + ", model " + std::to_string(expected));
-    }
-    if (Seen.Compares != model_.Compares) {
-        fail("comparator calls");
-    }
-    if (Seen.Visits != model_.Visits) {
-        fail("visitor calls");
-    }
-    if (Seen.Matches != model_.Matches) {
-        fail("predicate calls");
-    }
-    if (!Seen.OrderFailure.empty()) {
-        fail(Seen.OrderFailure);
-    }
-    // Telling n elements' order takes at least n - 1 comparisons, and fewer
-    // than two elements leave nothing to compare.
-    const uint64_t leastOrderCalls = model_.SortedLive ? *model_.SortedLive - 1 : 0;
-    if (Seen.OrderCalls < leastOrderCalls) {
-        fail("order calls " + std::to_string(Seen.OrderCalls) + ", at least " +
-             std::to_string(leastOrderCalls));
-    }
-    if (ListSize(&handle_) != model_.Size()) {
-        fail("live count " + std::to_string(ListSize(&handle_)) + ", model " +
-             std::to_string(model_.Size()));
-    }
-    const fuzz_model::Heap &heap = model_.TheHeap();
-    if (heap_.Calls() != heap.Plan.Calls) {
-        fail("heap calls " + std::to_string(heap_.Calls()) + ", model " +
-             std::to_string(heap.Plan.Calls));
-    }
-    if (heap_.Outstanding() != heap.Outstanding) {
-        fail("outstanding blocks " + std::to_string(heap_.Outstanding()) + ", model " +
-             std::to_string(heap.Outstanding));
-    }
-    const std::optional<fuzz_model::List> &list = model_.TheList();
-    if (!list) {
-        if (handle_ != nullptr) {
-            fail("a list the model does not have");
-        }
-        return;
-    }
-    if (handle_ == nullptr) {
-        fail("no list");
-    }
-    const ListBlock &block = *handle_;
-    const unsigned char *firstHole =
-        list->FirstHole ? testing_support::SlotAt(handle_, *list->FirstHole) : nullptr;
-    if (block.Compare != Compare || block.Visit != Visit || block.Lock != lock_) {
-        fail("callbacks or lock");
-    }
-    if (block.BlockSize != model_.BlockSize() || block.Count != list->Count ||
-        block.GrowBy != list->GrowBy || block.ElementSize != list->ElementSize ||
-        block.HoleCount != list->HoleCount || block.HoleLimit != list->HoleLimit ||
-        block.FirstHole != firstHole) {
-        fail("header: BlockSize " + std::to_string(block.BlockSize) + "/" +
-             std::to_string(model_.BlockSize()) + " Count " + std::to_string(block.Count) + "/" +
-             std::to_string(list->Count) + " HoleCount " + std::to_string(block.HoleCount) + "/" +
-             std::to_string(list->HoleCount));
-    }
-    if (std::memcmp(testing_support::SlotAt(handle_, 0), list->Slots.data(), list->Slots.size()) !=
-        0) {
-        fail("slot bytes");
-    }
-}
-
-void Runner::Finish(size_t step) {
-    heap_.FailNone();
-    model_.TheHeap().Plan.Arm(0, false);
-    if (handle_ != nullptr) {
-        ForgetCalls();
-        int result = ListDestroy(&handle_) != 0;
-        Check(step, "final destroy", result, model_.Destroy());
-    }
-    if (heap_.Outstanding() != model_.TheHeap().Outstanding) {
-        Diverged(step, "end", "blocks left behind");
-    }
 }
 
 // Steps checked against the model in this process, reported at its exit.
@@ -638,10 +559,10 @@ struct StepTally {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Reader in(data, size);
+    Reader in{data, data + size};
     Runner runner;
     size_t step = 0;
-    for (; step < MaxSteps && !in.Done(); step++) {
+    for (; step < MaxSteps && in.At < in.End; step++) {
         runner.Step(in, step);
     }
     runner.Finish(step);
