@@ -28,6 +28,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "workload.h"
@@ -132,7 +133,7 @@ SLOT_LIST_BENCH_NOINLINE int InsertCostUtarrayBatch(const char *elements, uint32
 }
 #endif
 
-using WalkCall = uint64_t (*)(void *container);
+using WalkCall = uint64_t (*)(void *walk);
 
 SLOT_LIST_BENCH_NOINLINE uint64_t WalkCost(WalkCall walk, void *container) {
     return walk(container);
@@ -227,42 +228,20 @@ int Insert(const char *name, const char *mode, uint32_t n) {
 }
 
 template <size_t N>
-int Walk(const char *kind, bool holes, uint32_t n) {
-    std::optional<slot_list::List<Element<N>>> list = WalkedList<N>(n, holes);
-    ListHandle handle = WalkedHandle<N>(n, holes);
-    std::vector<Element<N>> vector = WalkedVector<N>(n, holes);
-    if (!list || handle == nullptr) {
-        return 1;
+int Walk(const std::string &kind, bool holes, uint32_t n) {
+    uint64_t sum = 0;
+    if (!WithWalk<N>(kind, n, holes, [&sum](auto walk) {
+            using Walker = decltype(walk);
+            sum = WalkCost([](void *w) { return (*static_cast<Walker *>(w))(); }, &walk);
+        })) {
+        std::fprintf(stderr, "slot_list_cost: no walk %s\n", kind.c_str());
+        return 2;
     }
-    const struct {
-        const char *Name;
-        WalkCall Walk;
-        void *Container;
-    } walks[] = {
-        {"range-for",
-         [](void *c) { return SumHeads(*static_cast<const slot_list::List<Element<N>> *>(c)); },
-         &*list},
-        {"next", [](void *c) { return SumNext(static_cast<ListHandle *>(c)); }, &handle},
-        {"traverse", [](void *c) { return SumTraverse(static_cast<ListHandle *>(c)); }, &handle},
-        {"vector",
-         [](void *c) { return SumHeads(*static_cast<const std::vector<Element<N>> *>(c)); },
-         &vector}};
-    int result = 2;
-    for (const auto &walk : walks) {
-        if (std::strcmp(walk.Name, kind) == 0) {
-            uint64_t sum = WalkCost(walk.Walk, walk.Container);
-            result = sum == WalkedSum(n, holes) ? 0 : 1;
-            std::printf("walk %s %u %s %u: sum %llu, expected %llu\n", kind,
-                        static_cast<unsigned>(N), holes ? "holes" : "none", n,
-                        static_cast<unsigned long long>(sum),
-                        static_cast<unsigned long long>(WalkedSum(n, holes)));
-        }
-    }
-    if (result == 2) {
-        std::fprintf(stderr, "slot_list_cost: no walk %s\n", kind);
-    }
-    ListDestroy(&handle);
-    return result;
+    std::printf("walk %s %u %s %u: sum %llu, expected %llu\n", kind.c_str(),
+                static_cast<unsigned>(N), holes ? "holes" : "none", n,
+                static_cast<unsigned long long>(sum),
+                static_cast<unsigned long long>(WalkedSum(n, holes)));
+    return sum == WalkedSum(n, holes) ? 0 : 1;
 }
 
 int Delete(const char *how, const char *where, uint32_t n) {

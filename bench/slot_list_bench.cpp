@@ -370,33 +370,21 @@ void RegisterSize() {
 #endif
 }
 
-// The walks of workload.h (walk-*): over the list by its range-for, a loop of
-// ListNext and ListTraverse, and over a std::vector of the same live
-// elements; list-holes10 and vector-holes10 with every tenth element gone.
+// The walks of workload.h (walk-*) over the list and over a std::vector of the
+// same live elements; list-holes10 and vector-holes10 with every tenth element
+// gone.
 template <size_t N>
 void RegisterWalks() {
     for (uint32_t n : {1000u, 100000u}) {
         for (bool holes : {false, true}) {
-            std::string list = holes ? "list-holes10" : "list";
-            Register("walk-range-for", list, N, n, [n, holes](benchmark::State &state) {
-                const auto walked = WalkedList<N>(n, holes);
-                TimeWalk(state, n, holes, [&walked] { return SumHeads(*walked); });
-            });
-            Register("walk-next", list, N, n, [n, holes](benchmark::State &state) {
-                ListHandle walked = WalkedHandle<N>(n, holes);
-                TimeWalk(state, n, holes, [&walked] { return SumNext(&walked); });
-                ListDestroy(&walked);
-            });
-            Register("walk-traverse", list, N, n, [n, holes](benchmark::State &state) {
-                ListHandle walked = WalkedHandle<N>(n, holes);
-                TimeWalk(state, n, holes, [&walked] { return SumTraverse(&walked); });
-                ListDestroy(&walked);
-            });
-            Register("walk-vector", holes ? "vector-holes10" : "vector", N, n,
-                     [n, holes](benchmark::State &state) {
-                         const std::vector<Element<N>> walked = WalkedVector<N>(n, holes);
-                         TimeWalk(state, n, holes, [&walked] { return SumHeads(walked); });
-                     });
+            for (std::string kind : WalkKinds) {
+                std::string label = (kind == "vector" ? "vector" : "list");
+                Register("walk-" + kind, label + (holes ? "-holes10" : ""), N, n,
+                         [=](benchmark::State &state) {
+                             WithWalk<N>(kind, n, holes,
+                                         [&](auto walk) { TimeWalk(state, n, holes, walk); });
+                         });
+            }
         }
     }
 }

@@ -11,7 +11,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include <slot_list/slot_list.h>
@@ -199,15 +200,14 @@ struct UtArrayStore {
 };
 #endif
 
-// The walks over the live elements: each sums the first eight bytes of every
-// element, as a loop reading one field would. The containers hold elements 1
-// to n, the one at position i holding index i (from 1: element 0 of 8 bytes
-// would be all zero); with holes, every tenth is deleted after filling, the
-// hole limit n, so that nothing is compacted. The vector holds the same live
-// elements.
-inline bool IsHole(uint32_t position, bool holes) {
-    return holes && position % 10 == 0;
-}
+// The walks over the live elements, by name: the list's range-for, a loop of
+// ListNext, ListTraverse (AddHead the visitor), and the loop over a
+// std::vector. Each sums the first eight bytes of every element, as a loop
+// reading one field would. The containers hold elements 1 to n, the one at
+// position i holding index i (from 1: element 0 of 8 bytes would be all zero);
+// with holes, every tenth is deleted after filling, the hole limit n, so that
+// nothing is compacted. The vector holds the same live elements.
+inline const char *const WalkKinds[] = {"range-for", "next", "traverse", "vector"};
 
 inline uint64_t Head(const void *element) {
     uint64_t head;
@@ -215,7 +215,6 @@ inline uint64_t Head(const void *element) {
     return head;
 }
 
-// The sum of the live elements' indexes, and how many there are.
 inline uint64_t WalkedSum(uint32_t n, bool holes) {
     uint64_t tens = holes ? n / 10 : 0;
     return uint64_t{n} * (n + 1) / 2 - 10 * tens * (tens + 1) / 2;
@@ -224,7 +223,6 @@ inline uint32_t WalkedLive(uint32_t n, bool holes) {
     return holes ? n - n / 10 : n;
 }
 
-// The visitor of the list walked by ListTraverse.
 inline uint64_t WalkSum = 0;
 inline void AddHead(const void *element, uint32_t, int isEnd) {
     if (!isEnd) {
@@ -232,7 +230,6 @@ inline void AddHead(const void *element, uint32_t, int isEnd) {
     }
 }
 
-// For slot_list::List (its range-for) and std::vector.
 template <class Elements>
 uint64_t SumHeads(const Elements &elements) {
     uint64_t sum = 0;
@@ -242,65 +239,65 @@ uint64_t SumHeads(const Elements &elements) {
     return sum;
 }
 
-inline uint64_t SumNext(ListHandle *handle) {
-    uint64_t sum = 0;
-    void *element;
-    for (uint32_t p = 1; (element = ListNext(handle, &p)) != nullptr; p++) {
-        sum += Head(element);
-    }
-    return sum;
-}
-
-inline uint64_t SumTraverse(ListHandle *handle) {
-    WalkSum = 0;
-    ListTraverse(handle);
-    return WalkSum;
-}
-
-template <size_t N>
-std::optional<slot_list::List<Element<N>>> WalkedList(uint32_t n, bool holes) {
-    auto list = slot_list::List<Element<N>>::create(64, n);
-    if (!list) {
-        return list;
-    }
-    for (uint32_t i = 1; i <= n; i++) {
-        list->insert(MakeElement<N>(i));
-    }
-    uint32_t position = 1;
-    for (auto it = list->begin(); it != list->end(); position++) {
-        it = IsHole(position, holes) ? list->erase(it) : std::next(it);
-    }
-    return list;
-}
-
-// The same list through the C calls, with AddHead as its visitor and its
-// holes made by position; nullptr when it could not be made.
-template <size_t N>
-ListHandle WalkedHandle(uint32_t n, bool holes) {
-    ListHandle handle = nullptr;
-    if (!ListCreate(&handle, CompareElements<N>, AddHead, 64, N, n)) {
-        return nullptr;
-    }
-    for (uint32_t i = 1; i <= n; i++) {
-        Element<N> element = MakeElement<N>(i);
-        ListInsert(&handle, &element);
-    }
-    for (uint32_t i = 10; holes && i <= n; i += 10) {
-        uint32_t at = i;
-        ListDeleteAt(&handle, &at);
-    }
-    return handle;
-}
-
-template <size_t N>
-std::vector<Element<N>> WalkedVector(uint32_t n, bool holes) {
-    std::vector<Element<N>> elements;
-    for (uint32_t i = 1; i <= n; i++) {
-        if (!IsHole(i, holes)) {
-            elements.push_back(MakeElement<N>(i));
+// Builds the container the walk named kind goes over and calls use(walk),
+// walk() walking it once and returning its sum; false for another name.
+template <size_t N, class Use>
+bool WithWalk(const std::string &kind, uint32_t n, bool holes, Use use) {
+    auto isHole = [holes](uint32_t position) { return holes && position % 10 == 0; };
+    if (kind == "range-for") {
+        auto list = slot_list::List<Element<N>>::create(64, n).value();
+        for (uint32_t i = 1; i <= n; i++) {
+            list.insert(MakeElement<N>(i));
         }
+        uint32_t position = 1;
+        for (auto it = list.begin(); it != list.end(); position++) {
+            it = isHole(position) ? list.erase(it) : std::next(it);
+        }
+        const auto &walked = list;
+        use([&walked] { return SumHeads(walked); });
+    } else if (kind == "next" || kind == "traverse") {
+        ListHandle handle = nullptr;
+        if (!ListCreate(&handle, CompareElements<N>, AddHead, 64, N, n)) {
+            abort();
+        }
+        for (uint32_t i = 1; i <= n; i++) {
+            Element<N> element = MakeElement<N>(i);
+            ListInsert(&handle, &element);
+        }
+        for (uint32_t i = 10; holes && i <= n; i += 10) {
+            uint32_t at = i;
+            ListDeleteAt(&handle, &at);
+        }
+        if (kind == "next") {
+            use([&handle] {
+                uint64_t sum = 0;
+                void *element;
+                for (uint32_t p = 1; (element = ListNext(&handle, &p)) != nullptr; p++) {
+                    sum += Head(element);
+                }
+                return sum;
+            });
+        } else {
+            use([&handle] {
+                WalkSum = 0;
+                ListTraverse(&handle);
+                return WalkSum;
+            });
+        }
+        ListDestroy(&handle);
+    } else if (kind == "vector") {
+        std::vector<Element<N>> vector;
+        for (uint32_t i = 1; i <= n; i++) {
+            if (!isHole(i)) {
+                vector.push_back(MakeElement<N>(i));
+            }
+        }
+        const auto &walked = vector;
+        use([&walked] { return SumHeads(walked); });
+    } else {
+        return false;
     }
-    return elements;
+    return true;
 }
 
 } // namespace bench
