@@ -50,12 +50,12 @@ using Element128 = Element<Size>;
 
 // The list inserted into or deleted from, and the peers, one at a time.
 ListHandle List = nullptr;
-std::optional<VectorStore<Size>> Vector;
+std::optional<VectorStore> Vector;
 #ifdef SLOT_LIST_BENCH_GLIB
-std::optional<GArrayStore<Size>> Array;
+std::optional<GArrayStore> Array;
 #endif
 #ifdef SLOT_LIST_BENCH_UTARRAY
-std::optional<UtArrayStore<Size>> UtArray;
+std::optional<UtArrayStore> UtArray;
 #endif
 
 bool MakeList(ListHandle *list, uint32_t growBy, uint32_t holeLimit) {
@@ -181,15 +181,15 @@ const Container Containers[] = {
          std::vector<Element128> live = Live();
          return Holds(reinterpret_cast<const char *>(live.data()), live.size(), 0, n - 1);
      }},
-    {"vector", InsertCostVectorOne, InsertCostVectorBatch, MakeStore<VectorStore<Size>, Vector>,
-     StoreHolds<VectorStore<Size>, Vector>},
+    {"vector", InsertCostVectorOne, InsertCostVectorBatch, MakeStore<VectorStore, Vector>,
+     StoreHolds<VectorStore, Vector>},
 #ifdef SLOT_LIST_BENCH_GLIB
-    {"garray", InsertCostGarrayOne, InsertCostGarrayBatch, MakeStore<GArrayStore<Size>, Array>,
-     StoreHolds<GArrayStore<Size>, Array>},
+    {"garray", InsertCostGarrayOne, InsertCostGarrayBatch, MakeStore<GArrayStore, Array>,
+     StoreHolds<GArrayStore, Array>},
 #endif
 #ifdef SLOT_LIST_BENCH_UTARRAY
-    {"utarray", InsertCostUtarrayOne, InsertCostUtarrayBatch,
-     MakeStore<UtArrayStore<Size>, UtArray>, StoreHolds<UtArrayStore<Size>, UtArray>},
+    {"utarray", InsertCostUtarrayOne, InsertCostUtarrayBatch, MakeStore<UtArrayStore, UtArray>,
+     StoreHolds<UtArrayStore, UtArray>},
 #endif
 };
 
@@ -283,11 +283,11 @@ int Delete(const char *how, const char *where, uint32_t n) {
 int Turns() {
     bool warm = false;
     for (int k : {4, 1, 2, 4}) {
-        std::vector<std::unique_ptr<SlotList<Size>>> lists;
+        std::vector<std::unique_ptr<SlotList>> lists;
         for (int i = 0; i < k; i++) {
-            lists.push_back(std::make_unique<SlotList<Size>>());
+            lists.push_back(std::make_unique<SlotList>());
         }
-        uint64_t copied = AppendInTurns<Size>(lists, TurnsPerList);
+        uint64_t copied = AppendInTurns(lists, TurnsPerList);
         if (warm) {
             std::printf("turns-%d %u %u %.3f\n", k, TurnsPerList, Size,
                         static_cast<double>(copied) / (double{TurnsPerList} * k));

@@ -1,11 +1,12 @@
 // The work every container in the benchmarks does alike: the elements, the one
 // comparator and the one visitor (both called through function pointers), the
-// peers' stores, and the walks over the live elements. slot_list_bench times
+// containers, and the walks over the live elements. slot_list_bench times
 // them, slot_list_cost counts their instructions, slot_list_residency reads
 // the memory they keep.
 #ifndef SLOT_LIST_BENCH_WORKLOAD_H
 #define SLOT_LIST_BENCH_WORKLOAD_H
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -42,7 +43,6 @@ Element<N> MakeElement(uint64_t i) {
     return element;
 }
 
-// Writes another index into an element made by MakeElement.
 template <size_t N>
 void SetIndex(Element<N> &element, uint64_t i) {
     memcpy(element.data(), &i, sizeof i);
@@ -54,16 +54,18 @@ int32_t CompareElements(const void *first, const void *second) {
     return memcmp(first, second, N) == 0 ? 0 : 1;
 }
 
-// Where the visitor leaves what it read, so that no visit can be optimised out.
-inline uint64_t VisitSum = 0;
-
 // The visitor every container is traversed with: reads the element's first
-// byte and its position.
+// byte and its position into VisitSum, so that no visit can be optimised out.
+inline uint64_t VisitSum = 0;
 inline void VisitElement(const void *element, uint32_t position, int isEnd) {
     if (!isEnd) {
         VisitSum += static_cast<const unsigned char *>(element)[0] + position;
     }
 }
+
+// What the containers hold; only the walks also run with 8-byte elements.
+constexpr size_t ElementSize = 128;
+using Item = Element<ElementSize>;
 
 // How a list is set up; peers grow their own way.
 struct Config {
@@ -71,16 +73,16 @@ struct Config {
     uint32_t HoleLimit = 64;
 };
 
-// The list through its C calls, with CompareElements and VisitElement, as
-// slot_list_bench's other containers are called; a refused call aborts. Where() and Held() say
-// where the data lies and the bytes a move would copy: the whole block (the C heap may move pages
-// instead, so this is the most copied).
-template <size_t N>
+// The containers: Push appends an element, PushMany a run, Bytes() is what
+// the container holds. The list goes through its C calls, with CompareElements
+// and VisitElement, as the peers are called; a refused call aborts. Where()
+// and Held() say where the data lies and the bytes a move would copy: the
+// whole block (the C heap may move pages instead, so this is the most copied).
 class SlotList {
   public:
     explicit SlotList(const Config &config = {}) {
-        if (!ListCreate(&handle_, CompareElements<N>, VisitElement, config.GrowBy, N,
-                        config.HoleLimit)) {
+        if (!ListCreate(&handle_, CompareElements<ElementSize>, VisitElement, config.GrowBy,
+                        ElementSize, config.HoleLimit)) {
             abort();
         }
     }
@@ -88,72 +90,51 @@ class SlotList {
     SlotList(const SlotList &) = delete;
     SlotList &operator=(const SlotList &) = delete;
 
-    void Append(const Element<N> &element) {
-        if (!ListInsert(&handle_, element.data())) {
+    void Push(const char *element) {
+        if (!ListInsert(&handle_, element)) {
             abort();
         }
     }
-    void AppendBatch(const char *elements, uint32_t count) {
+    void PushMany(const char *elements, uint32_t count) {
         if (!ListInsertMany(&handle_, elements, count)) {
             abort();
         }
     }
     void Traverse() { ListTraverse(&handle_); }
-    const void *FindLast(const Element<N> &key) { return ListFind(&handle_, key.data()); }
-    bool Erase(const Element<N> &key) { return ListDelete(&handle_, key.data()) == 1; }
+    const void *FindLast(const Item &key) { return ListFind(&handle_, key.data()); }
+    bool Erase(const Item &key) { return ListDelete(&handle_, key.data()) == 1; }
     size_t Bytes() const { return handle_->BlockSize; }
     const void *Where() const { return handle_; }
     size_t Held() const { return handle_->BlockSize; }
+    ListHandle *Handle() { return &handle_; }
 
   private:
     ListHandle handle_ = nullptr;
 };
 
-// Appends elements 0 to n - 1 to every container, one to each in turn, so
-// that no block can keep growing where it lies; returns the bytes copied.
-template <size_t N, class Containers>
-uint64_t AppendInTurns(Containers &containers, int64_t n) {
-    uint64_t copied = 0;
-    Element<N> element = MakeElement<N>(0);
-    for (int64_t i = 0; i < n; i++) {
-        SetIndex<N>(element, static_cast<uint64_t>(i));
-        for (auto &container : containers) {
-            const void *before = container->Where();
-            size_t held = container->Held();
-            container->Append(element);
-            copied += container->Where() != before ? held : 0;
-        }
-    }
-    return copied;
-}
-
-// The peers' stores, each made with room for reserve elements: GrowBy's
-// counterpart is the container's own growth.
-template <size_t N>
+// The peers, each made with room for reserve elements: GrowBy's counterpart
+// is the container's own growth.
 struct VectorStore {
-    std::vector<Element<N>> Elements;
+    std::vector<Item> Elements;
 
     explicit VectorStore(size_t reserve = 0) { Elements.reserve(reserve); }
-    void Push(const char *element) {
-        Elements.push_back(*reinterpret_cast<const Element<N> *>(element));
-    }
+    void Push(const char *element) { Elements.push_back(*reinterpret_cast<const Item *>(element)); }
     void PushMany(const char *elements, uint32_t count) {
-        const auto *first = reinterpret_cast<const Element<N> *>(elements);
+        const auto *first = reinterpret_cast<const Item *>(elements);
         Elements.insert(Elements.end(), first, first + count);
     }
     const char *Data() const { return reinterpret_cast<const char *>(Elements.data()); }
     size_t Size() const { return Elements.size(); }
     void EraseAt(size_t i) { Elements.erase(Elements.begin() + static_cast<ptrdiff_t>(i)); }
-    size_t Bytes() const { return Elements.capacity() * N; }
+    size_t Bytes() const { return Elements.capacity() * ElementSize; }
 };
 
 #ifdef SLOT_LIST_BENCH_GLIB
-template <size_t N>
 struct GArrayStore {
     GArray *Array;
 
     explicit GArrayStore(size_t reserve = 0)
-        : Array(g_array_sized_new(FALSE, FALSE, N, static_cast<guint>(reserve))) {}
+        : Array(g_array_sized_new(FALSE, FALSE, ElementSize, static_cast<guint>(reserve))) {}
     ~GArrayStore() { g_array_free(Array, TRUE); }
     GArrayStore(const GArrayStore &) = delete;
     GArrayStore &operator=(const GArrayStore &) = delete;
@@ -171,12 +152,11 @@ struct GArrayStore {
 #endif
 
 #ifdef SLOT_LIST_BENCH_UTARRAY
-template <size_t N>
 struct UtArrayStore {
     UT_array Array;
 
     explicit UtArrayStore(size_t reserve = 0) {
-        static const UT_icd icd = {N, nullptr, nullptr, nullptr};
+        static const UT_icd icd = {ElementSize, nullptr, nullptr, nullptr};
         utarray_init(&Array, &icd);
         utarray_reserve(&Array, reserve);
     }
@@ -190,15 +170,55 @@ struct UtArrayStore {
     // them one by one.
     void PushMany(const char *elements, uint32_t count) {
         for (uint32_t i = 0; i < count; i++) {
-            utarray_push_back(&Array, elements + size_t{i} * N);
+            utarray_push_back(&Array, elements + size_t{i} * ElementSize);
         }
     }
     const char *Data() const { return Array.d; }
     size_t Size() const { return utarray_len(&Array); }
     void EraseAt(size_t i) { utarray_erase(&Array, static_cast<unsigned>(i), 1u); }
-    size_t Bytes() const { return size_t{Array.n} * N; }
+    size_t Bytes() const { return size_t{Array.n} * ElementSize; }
 };
 #endif
+
+template <class C>
+void Fill(C &container, int64_t n) {
+    Item element = MakeElement<ElementSize>(0);
+    for (int64_t i = 0; i < n; i++) {
+        SetIndex(element, static_cast<uint64_t>(i));
+        container.Push(element.data());
+    }
+}
+
+// Appends elements 0 to n - 1 in runs of run.size() through push(run, count),
+// rewriting the run before each call, as a caller filling its buffer would.
+template <class Push>
+void PushRuns(std::vector<Item> &run, int64_t n, Push push) {
+    for (int64_t i = 0; i < n; i += static_cast<int64_t>(run.size())) {
+        auto count = static_cast<uint32_t>(std::min<int64_t>(run.size(), n - i));
+        for (uint32_t j = 0; j < count; j++) {
+            SetIndex(run[j], static_cast<uint64_t>(i + j));
+        }
+        push(run[0].data(), count);
+    }
+}
+
+// Appends elements 0 to n - 1 to every container, one to each in turn, so
+// that no block can keep growing where it lies; returns the bytes copied.
+template <class Containers>
+uint64_t AppendInTurns(Containers &containers, int64_t n) {
+    uint64_t copied = 0;
+    Item element = MakeElement<ElementSize>(0);
+    for (int64_t i = 0; i < n; i++) {
+        SetIndex(element, static_cast<uint64_t>(i));
+        for (auto &container : containers) {
+            const void *before = container->Where();
+            size_t held = container->Held();
+            container->Push(element.data());
+            copied += container->Where() != before ? held : 0;
+        }
+    }
+    return copied;
+}
 
 // The walks over the live elements, by name: the list's range-for, a loop of
 // ListNext, ListTraverse (AddHead the visitor), and the loop over a
