@@ -4,30 +4,27 @@
 // or specialised; and the bytes growth copies, for builds without Google
 // Benchmark. Each kind checks that the container then holds what it should.
 //
-//   slot_list_cost insert list|vector|garray|utarray one|batch [N]
-//       N (10,000) appends of 128-byte elements into room made beforehand,
-//       one per call or runs of 64 through the bulk call:
-//       InsertCost<Container><One|Batch>
-//   slot_list_cost walk range-for|next|traverse|vector 8|128 none|holes [N]
-//       one walk of workload.h over N (100,000) elements: WalkCost
-//   slot_list_cost delete at|key first|middle|last [N]
-//       one ListDeleteAt or ListDelete in N (10,000) 128-byte elements, the
-//       hole limit N: DeleteCostAt, DeleteCostKey. A spare element after the
-//       N goes first, uncounted, so that symbol binding is not counted either
-//   slot_list_cost turns
-//       slot_list_bench's copied_per_insert of turns-k: k = 1, 2, 4 lists of
-//       200,000 128-byte elements, GrowBy 64, growing in turn after large
-//       lists were filled and released (the whole block counted at each move)
+//   insert: N (10,000) appends of 128-byte elements into room made beforehand,
+//       one per call or runs of 64 through the bulk call (InsertCost<Kind><Mode>)
+//   walk: one walk of workload.h over N (100,000) elements (WalkCost)
+//   delete: one ListDeleteAt or ListDelete in N (10,000) 128-byte elements, the
+//       hole limit N (DeleteCostAt, DeleteCostKey), once a spare element after
+//       them went uncounted, so that symbol binding is not counted either
+//   turns: slot_list_bench's copied_per_insert of turns-k: k = 1, 2, 4 lists of
+//       200,000 128-byte elements, GrowBy 64, growing in turn after large lists
+//       were filled and released (the whole block counted at each move)
 //
 //   valgrind --tool=callgrind --toggle-collect=WalkCost
 //       build/default/bench/slot_list_cost walk next 128 none 100000
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "workload.h"
@@ -43,47 +40,35 @@ using namespace bench;
 
 namespace {
 
-constexpr uint32_t Size = 128;
-constexpr uint32_t TurnsPerList = 200000;
-using Element128 = Element<Size>;
+// The container of each kind inserted into or deleted from.
+template <class C>
+std::optional<C> Made;
 
-// The list inserted into or deleted from, and the peers, one at a time.
-ListHandle List = nullptr;
-std::optional<VectorStore<Size>> Vector;
-#ifdef SLOT_LIST_BENCH_GLIB
-std::optional<GArrayStore<Size>> Array;
-#endif
-#ifdef SLOT_LIST_BENCH_UTARRAY
-std::optional<UtArrayStore<Size>> UtArray;
-#endif
-
-bool MakeList(ListHandle *list, uint32_t growBy, uint32_t holeLimit) {
-    return ListCreate(list, CompareElements<Size>, VisitElement, growBy, Size, holeLimit) != 0;
-}
-
-// Whether data holds size elements: first to last in order, without gone.
-bool Holds(const char *data, size_t size, uint32_t first, uint32_t last,
-           uint32_t gone = UINT32_MAX) {
-    for (uint32_t i = first; i <= last; i++) {
-        if (i == gone) {
-            continue;
-        }
-        if (size-- == 0 || std::memcmp(data, MakeElement<Size>(i).data(), Size) != 0) {
-            return false;
-        }
-        data += Size;
-    }
-    return size == 0;
-}
-
-// The live elements of List, in order.
-std::vector<Element128> Live() {
-    std::vector<Element128> live;
+std::vector<Item> Live(SlotList &list) {
+    std::vector<Item> live;
     void *element;
-    for (uint32_t p = 1; (element = ListNext(&List, &p)) != nullptr; p++) {
-        live.push_back(*static_cast<const Element128 *>(element));
+    for (uint32_t p = 1; (element = ListNext(list.Handle(), &p)) != nullptr; p++) {
+        live.push_back(*static_cast<const Item *>(element));
     }
     return live;
+}
+
+template <class Store>
+std::vector<Item> Live(const Store &store) {
+    const auto *first = reinterpret_cast<const Item *>(store.Data());
+    return {first, first + store.Size()};
+}
+
+// Whether live is elements first to last, without gone.
+bool Holds(const std::vector<Item> &live, uint32_t first, uint32_t last,
+           uint32_t gone = UINT32_MAX) {
+    std::vector<Item> expected;
+    for (uint32_t i = first; i <= last; i++) {
+        if (i != gone) {
+            expected.push_back(MakeElement<ElementSize>(i));
+        }
+    }
+    return live == expected;
 }
 
 } // namespace
@@ -91,59 +76,44 @@ std::vector<Element128> Live() {
 extern "C" {
 
 SLOT_LIST_BENCH_NOINLINE int InsertCostListOne(const char *elements, uint32_t) {
-    return ListInsert(&List, elements);
+    return ListInsert(Made<SlotList>->Handle(), elements);
 }
 
 SLOT_LIST_BENCH_NOINLINE int InsertCostListBatch(const char *elements, uint32_t count) {
-    return ListInsertMany(&List, elements, count);
+    return ListInsertMany(Made<SlotList>->Handle(), elements, count);
 }
 
-SLOT_LIST_BENCH_NOINLINE int InsertCostVectorOne(const char *elements, uint32_t) {
-    Vector->Push(elements);
-    return 1;
-}
+// A peer's two, named after it.
+#define SLOT_LIST_BENCH_PEER_COST(Name, Store)                                                     \
+    SLOT_LIST_BENCH_NOINLINE int InsertCost##Name##One(const char *elements, uint32_t) {           \
+        Made<Store>->Push(elements);                                                               \
+        return 1;                                                                                  \
+    }                                                                                              \
+    SLOT_LIST_BENCH_NOINLINE int InsertCost##Name##Batch(const char *elements, uint32_t count) {   \
+        Made<Store>->PushMany(elements, count);                                                    \
+        return 1;                                                                                  \
+    }
 
-SLOT_LIST_BENCH_NOINLINE int InsertCostVectorBatch(const char *elements, uint32_t count) {
-    Vector->PushMany(elements, count);
-    return 1;
-}
-
+SLOT_LIST_BENCH_PEER_COST(Vector, VectorStore)
 #ifdef SLOT_LIST_BENCH_GLIB
-SLOT_LIST_BENCH_NOINLINE int InsertCostGarrayOne(const char *elements, uint32_t) {
-    Array->Push(elements);
-    return 1;
-}
-
-SLOT_LIST_BENCH_NOINLINE int InsertCostGarrayBatch(const char *elements, uint32_t count) {
-    Array->PushMany(elements, count);
-    return 1;
-}
+SLOT_LIST_BENCH_PEER_COST(Garray, GArrayStore)
 #endif
-
 #ifdef SLOT_LIST_BENCH_UTARRAY
-SLOT_LIST_BENCH_NOINLINE int InsertCostUtarrayOne(const char *elements, uint32_t) {
-    UtArray->Push(elements);
-    return 1;
-}
-
-SLOT_LIST_BENCH_NOINLINE int InsertCostUtarrayBatch(const char *elements, uint32_t count) {
-    UtArray->PushMany(elements, count);
-    return 1;
-}
+SLOT_LIST_BENCH_PEER_COST(Utarray, UtArrayStore)
 #endif
 
-using WalkCall = uint64_t (*)(void *container);
+using WalkCall = uint64_t (*)(void *walk);
 
 SLOT_LIST_BENCH_NOINLINE uint64_t WalkCost(WalkCall walk, void *container) {
     return walk(container);
 }
 
-SLOT_LIST_BENCH_NOINLINE int DeleteCostAt(uint32_t position, const Element128 *) {
-    return ListDeleteAt(&List, &position);
+SLOT_LIST_BENCH_NOINLINE int DeleteCostAt(uint32_t position, const Item *) {
+    return ListDeleteAt(Made<SlotList>->Handle(), &position);
 }
 
-SLOT_LIST_BENCH_NOINLINE int DeleteCostKey(uint32_t, const Element128 *key) {
-    return ListDelete(&List, key);
+SLOT_LIST_BENCH_NOINLINE int DeleteCostKey(uint32_t, const Item *key) {
+    return ListDelete(Made<SlotList>->Handle(), key);
 }
 
 } // extern "C"
@@ -152,198 +122,137 @@ namespace {
 
 using InsertCall = int (*)(const char *elements, uint32_t count);
 
-// A peer's store, made with room for n elements, and whether it holds
-// elements 0 to n - 1.
-template <class Store, std::optional<Store> &store>
-bool MakeStore(uint32_t n) {
-    store.emplace(n);
-    return true;
+// Appends elements 0 to n - 1 through insert, step at a time, to a container
+// of kind C made with room for all of them.
+template <class C>
+bool Insert(InsertCall insert, uint32_t step, uint32_t n) {
+    if constexpr (std::is_same_v<C, SlotList>) {
+        Made<C>.emplace(Config{n + 1, 0});
+    } else {
+        Made<C>.emplace(n);
+    }
+    std::vector<Item> run(step, MakeElement<ElementSize>(0));
+    bool appended = true;
+    PushRuns(run, n, [&](const char *elements, uint32_t count) {
+        appended = insert(elements, count) && appended;
+    });
+    return appended && Holds(Live(*Made<C>), 0, n - 1);
 }
 
-template <class Store, std::optional<Store> &store>
-bool StoreHolds(uint32_t n) {
-    return Holds(store->Data(), store->Size(), 0, n - 1);
-}
-
-struct Container {
+const struct {
     const char *Name;
-    InsertCall One;
-    InsertCall Batch;
-    bool (*Make)(uint32_t n);
-    bool (*Holds)(uint32_t n);
-};
-
-const Container Containers[] = {
-    {"list", InsertCostListOne, InsertCostListBatch,
-     [](uint32_t n) { return MakeList(&List, n + 1, 0); },
-     [](uint32_t n) {
-         std::vector<Element128> live = Live();
-         return Holds(reinterpret_cast<const char *>(live.data()), live.size(), 0, n - 1);
-     }},
-    {"vector", InsertCostVectorOne, InsertCostVectorBatch, MakeStore<VectorStore<Size>, Vector>,
-     StoreHolds<VectorStore<Size>, Vector>},
+    InsertCall One, Batch;
+    bool (*Run)(InsertCall insert, uint32_t step, uint32_t n);
+} Inserts[] = {
+    {"list", InsertCostListOne, InsertCostListBatch, Insert<SlotList>},
+    {"vector", InsertCostVectorOne, InsertCostVectorBatch, Insert<VectorStore>},
 #ifdef SLOT_LIST_BENCH_GLIB
-    {"garray", InsertCostGarrayOne, InsertCostGarrayBatch, MakeStore<GArrayStore<Size>, Array>,
-     StoreHolds<GArrayStore<Size>, Array>},
+    {"garray", InsertCostGarrayOne, InsertCostGarrayBatch, Insert<GArrayStore>},
 #endif
 #ifdef SLOT_LIST_BENCH_UTARRAY
-    {"utarray", InsertCostUtarrayOne, InsertCostUtarrayBatch,
-     MakeStore<UtArrayStore<Size>, UtArray>, StoreHolds<UtArrayStore<Size>, UtArray>},
+    {"utarray", InsertCostUtarrayOne, InsertCostUtarrayBatch, Insert<UtArrayStore>},
 #endif
 };
 
-int Insert(const char *name, const char *mode, uint32_t n) {
-    const Container *container = nullptr;
-    for (const Container &candidate : Containers) {
-        if (std::strcmp(candidate.Name, name) == 0) {
-            container = &candidate;
+int Insert(const std::string &name, const std::string &mode, uint32_t n) {
+    for (const auto &container : Inserts) {
+        if (name == container.Name && (mode == "one" || mode == "batch") && n > 0) {
+            bool batch = mode == "batch";
+            if (!container.Run(batch ? container.Batch : container.One, batch ? 64 : 1, n)) {
+                std::fprintf(stderr, "%s: the elements appended are not all there\n", name.c_str());
+                return 1;
+            }
+            std::printf("insert %s %s %u\n", name.c_str(), mode.c_str(), n);
+            return 0;
         }
     }
-    bool batch = std::strcmp(mode, "batch") == 0;
-    if (container == nullptr || (!batch && std::strcmp(mode, "one") != 0) || n == 0 ||
-        !container->Make(n)) {
-        std::fprintf(stderr, "slot_list_cost: no %s %s in this build, or no memory\n", name, mode);
-        return 2;
-    }
-    InsertCall insert = batch ? container->Batch : container->One;
-    uint32_t step = batch ? 64 : 1;
-    std::vector<Element128> run(step);
-    for (uint32_t i = 0; i < n; i += step) {
-        uint32_t count = n - i < step ? n - i : step;
-        for (uint32_t j = 0; j < count; j++) {
-            run[j] = MakeElement<Size>(i + j);
-        }
-        if (!insert(run[0].data(), count)) {
-            std::fprintf(stderr, "%s: an append failed at element %u\n", name, i);
-            return 1;
-        }
-    }
-    if (!container->Holds(n)) {
-        std::fprintf(stderr, "%s: the elements appended are not all there\n", name);
-        return 1;
-    }
-    std::printf("insert %s %s %u\n", name, mode, n);
-    return 0;
+    std::fprintf(stderr, "slot_list_cost: no %s %s in this build\n", name.c_str(), mode.c_str());
+    return 2;
 }
 
 template <size_t N>
-int Walk(const char *kind, bool holes, uint32_t n) {
-    std::optional<slot_list::List<Element<N>>> list = WalkedList<N>(n, holes);
-    ListHandle handle = WalkedHandle<N>(n, holes);
-    std::vector<Element<N>> vector = WalkedVector<N>(n, holes);
-    if (!list || handle == nullptr) {
-        return 1;
-    }
-    const struct {
-        const char *Name;
-        WalkCall Walk;
-        void *Container;
-    } walks[] = {
-        {"range-for",
-         [](void *c) { return SumHeads(*static_cast<const slot_list::List<Element<N>> *>(c)); },
-         &*list},
-        {"next", [](void *c) { return SumNext(static_cast<ListHandle *>(c)); }, &handle},
-        {"traverse", [](void *c) { return SumTraverse(static_cast<ListHandle *>(c)); }, &handle},
-        {"vector",
-         [](void *c) { return SumHeads(*static_cast<const std::vector<Element<N>> *>(c)); },
-         &vector}};
-    int result = 2;
-    for (const auto &walk : walks) {
-        if (std::strcmp(walk.Name, kind) == 0) {
-            uint64_t sum = WalkCost(walk.Walk, walk.Container);
-            result = sum == WalkedSum(n, holes) ? 0 : 1;
-            std::printf("walk %s %u %s %u: sum %llu, expected %llu\n", kind,
-                        static_cast<unsigned>(N), holes ? "holes" : "none", n,
-                        static_cast<unsigned long long>(sum),
-                        static_cast<unsigned long long>(WalkedSum(n, holes)));
-        }
-    }
-    if (result == 2) {
-        std::fprintf(stderr, "slot_list_cost: no walk %s\n", kind);
-    }
-    ListDestroy(&handle);
-    return result;
-}
-
-int Delete(const char *how, const char *where, uint32_t n) {
-    bool at = std::strcmp(how, "at") == 0;
-    uint32_t position = std::strcmp(where, "first") == 0    ? 1
-                        : std::strcmp(where, "middle") == 0 ? n / 2
-                        : std::strcmp(where, "last") == 0   ? n
-                                                            : 0;
-    if ((!at && std::strcmp(how, "key") != 0) || n == 0 || n == UINT32_MAX || position == 0 ||
-        !MakeList(&List, n + 2, n)) {
-        std::fprintf(stderr, "slot_list_cost: bad arguments, or no memory\n");
+int Walk(const std::string &kind, bool holes, uint32_t n) {
+    uint64_t sum = 0;
+    if (!WithWalk<N>(kind, n, holes, [&sum](auto walk) {
+            using Walker = decltype(walk);
+            sum = WalkCost([](void *w) { return (*static_cast<Walker *>(w))(); }, &walk);
+        })) {
+        std::fprintf(stderr, "slot_list_cost: no walk %s\n", kind.c_str());
         return 2;
     }
-    bool filled = true;
+    std::printf("walk %s %u %s %u: sum %llu, expected %llu\n", kind.c_str(),
+                static_cast<unsigned>(N), holes ? "holes" : "none", n,
+                static_cast<unsigned long long>(sum),
+                static_cast<unsigned long long>(WalkedSum(n, holes)));
+    return sum == WalkedSum(n, holes) ? 0 : 1;
+}
+
+int Delete(const std::string &how, const std::string &where, uint32_t n) {
+    bool at = how == "at";
+    uint32_t position = where == "first" ? 1 : where == "middle" ? n / 2 : where == "last" ? n : 0;
+    if ((!at && how != "key") || n == 0 || n == UINT32_MAX || position == 0) {
+        std::fprintf(stderr, "slot_list_cost: bad arguments\n");
+        return 2;
+    }
+    SlotList &list = Made<SlotList>.emplace(Config{n + 2, n});
     for (uint32_t i = 1; i <= n + 1; i++) {
-        Element128 element = MakeElement<Size>(i);
-        filled = filled && ListInsert(&List, &element);
+        list.Push(MakeElement<ElementSize>(i).data());
     }
     // The spare through the library's own call, uncounted; then the counted one.
     uint32_t spare = n + 1;
-    Element128 spareKey = MakeElement<Size>(spare), key = MakeElement<Size>(position);
-    int (*remove)(uint32_t, const Element128 *) = at ? DeleteCostAt : DeleteCostKey;
-    std::vector<Element128> live;
-    if (!filled || !(at ? ListDeleteAt(&List, &spare) : ListDelete(&List, &spareKey)) ||
-        !remove(position, &key) || ListSize(&List) != n - 1 ||
-        (live = Live(),
-         !Holds(reinterpret_cast<const char *>(live.data()), live.size(), 1, n, position))) {
+    Item spareKey = MakeElement<ElementSize>(spare), key = MakeElement<ElementSize>(position);
+    int (*remove)(uint32_t, const Item *) = at ? DeleteCostAt : DeleteCostKey;
+    if (!(at ? ListDeleteAt(list.Handle(), &spare) : ListDelete(list.Handle(), &spareKey)) ||
+        !remove(position, &key) || !Holds(Live(list), 1, n, position)) {
         std::fprintf(stderr, "slot_list_cost: not exactly the element at %u was deleted\n",
                      position);
         return 1;
     }
-    std::printf("delete %s %s %u\n", how, where, n);
-    ListDestroy(&List);
+    std::printf("delete %s %s %u\n", how.c_str(), where.c_str(), n);
     return 0;
 }
 
 // Large lists filled and released first, as in a program that has run a
 // while: a C heap then no longer gives large blocks pages of their own.
 int Turns() {
+    constexpr uint32_t PerList = 200000;
     bool warm = false;
     for (int k : {4, 1, 2, 4}) {
-        std::vector<std::unique_ptr<SlotList<Size>>> lists;
+        std::vector<std::unique_ptr<SlotList>> lists;
         for (int i = 0; i < k; i++) {
-            lists.push_back(std::make_unique<SlotList<Size>>());
+            lists.push_back(std::make_unique<SlotList>());
         }
-        uint64_t copied = AppendInTurns<Size>(lists, TurnsPerList);
+        uint64_t copied = AppendInTurns(lists, PerList);
         if (warm) {
-            std::printf("turns-%d %u %u %.3f\n", k, TurnsPerList, Size,
-                        static_cast<double>(copied) / (double{TurnsPerList} * k));
+            std::printf("turns-%d %u %zu %.3f\n", k, PerList, ElementSize,
+                        static_cast<double>(copied) / (double{PerList} * k));
         }
         warm = true;
     }
     return 0;
 }
 
-uint32_t Count(int argc, char **argv, int at, uint32_t otherwise) {
-    return argc > at ? static_cast<uint32_t>(std::strtoul(argv[at], nullptr, 10)) : otherwise;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
-    const char *kind = argc > 1 ? argv[1] : "";
-    if (std::strcmp(kind, "insert") == 0 && (argc == 4 || argc == 5)) {
-        return Insert(argv[2], argv[3], Count(argc, argv, 4, 10000));
+    // Arguments not given are empty.
+    std::vector<std::string> a(argv + 1, argv + argc);
+    a.resize(std::max<size_t>(a.size(), 6));
+    auto count = [](const std::string &given, uint32_t otherwise) {
+        return given.empty() ? otherwise
+                             : static_cast<uint32_t>(std::strtoul(given.c_str(), nullptr, 10));
+    };
+    if (a[0] == "insert" && a[4].empty()) {
+        return Insert(a[1], a[2], count(a[3], 10000));
     }
-    if (std::strcmp(kind, "walk") == 0 && (argc == 5 || argc == 6) &&
-        (std::strcmp(argv[4], "none") == 0 || std::strcmp(argv[4], "holes") == 0)) {
-        bool holes = std::strcmp(argv[4], "holes") == 0;
-        uint32_t n = Count(argc, argv, 5, 100000);
-        if (std::strcmp(argv[3], "8") == 0) {
-            return Walk<8>(argv[2], holes, n);
-        }
-        if (std::strcmp(argv[3], "128") == 0) {
-            return Walk<128>(argv[2], holes, n);
-        }
+    if (a[0] == "walk" && a[5].empty() && (a[2] == "8" || a[2] == "128") &&
+        (a[3] == "none" || a[3] == "holes")) {
+        return (a[2] == "8" ? Walk<8> : Walk<128>)(a[1], a[3] == "holes", count(a[4], 100000));
     }
-    if (std::strcmp(kind, "delete") == 0 && (argc == 4 || argc == 5)) {
-        return Delete(argv[2], argv[3], Count(argc, argv, 4, 10000));
+    if (a[0] == "delete" && a[4].empty()) {
+        return Delete(a[1], a[2], count(a[3], 10000));
     }
-    if (std::strcmp(kind, "turns") == 0 && argc == 2) {
+    if (a[0] == "turns" && a[1].empty()) {
         return Turns();
     }
     std::fprintf(stderr, "usage: slot_list_cost insert list|vector|garray|utarray one|batch [N]\n"

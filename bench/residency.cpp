@@ -3,12 +3,9 @@
 // them is destroyed. Each container and workload runs in a fresh process of
 // its own (this program again, with arguments), so that no run sees another's
 // heap. The twin is the same program on plain arrays grown by doubling
-// realloc, the least any container on the C heap can keep.
-//
-//   slot_list_residency            prints the table (Markdown)
-//   slot_list_residency --check    also fails (exit 1) unless, after every
-//                                  list is destroyed, the process holds no more
-//                                  than the twin does + 2 MiB
+// realloc, the least any container on the C heap can keep. With --check the
+// program fails unless, after every list is destroyed, the process holds no
+// more than the twin does + 2 MiB.
 //
 // Workloads, 128-byte elements, lists with GrowBy 64:
 //   rounds      three rounds of 12 containers of 40,000 elements each, every
@@ -18,11 +15,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,9 +30,6 @@
 namespace bench {
 namespace {
 
-constexpr uint32_t Size = 128;
-
-// Resident bytes of this process now.
 size_t Resident() {
     unsigned long pages = 0, resident = 0;
     FILE *statm = std::fopen("/proc/self/statm", "r");
@@ -44,23 +40,6 @@ size_t Resident() {
     return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
-// One container of some kind: appended to one element at a time.
-struct Container {
-    virtual ~Container() = default;
-    virtual void Append(const Element<Size> &element) = 0;
-};
-
-template <class Store>
-struct Stored : Container {
-    Store Elements;
-    void Append(const Element<Size> &element) override { Elements.Push(element.data()); }
-};
-
-struct List : Container {
-    SlotList<Size> Elements;
-    void Append(const Element<Size> &element) override { Elements.Append(element); }
-};
-
 struct ReallocStore {
     char *Data = nullptr;
     size_t Count = 0, Capacity = 0;
@@ -68,76 +47,61 @@ struct ReallocStore {
     void Push(const char *element) {
         if (Count == Capacity) {
             Capacity = Capacity == 0 ? 64 : Capacity * 2;
-            Data = static_cast<char *>(std::realloc(Data, Capacity * bench::Size));
+            Data = static_cast<char *>(std::realloc(Data, Capacity * ElementSize));
             if (Data == nullptr) {
                 std::abort();
             }
         }
-        std::memcpy(Data + Count++ * bench::Size, element, bench::Size);
+        std::memcpy(Data + Count++ * ElementSize, element, ElementSize);
     }
 };
 
-// The list first and the twin second: --check compares them.
-const struct Kind {
-    const char *Name;
-    Container *(*Make)();
-} Kinds[] = {
-    {"slot list", []() -> Container * { return new List; }},
-    {"realloc twin", []() -> Container * { return new Stored<ReallocStore>; }},
-    {"std::vector", []() -> Container * { return new Stored<VectorStore<Size>>; }},
-#ifdef SLOT_LIST_BENCH_GLIB
-    {"GArray", []() -> Container * { return new Stored<GArrayStore<Size>>; }},
-#endif
-};
-
-void Fill(Container &container, uint32_t n) {
-    Element<Size> element = MakeElement<Size>(0);
-    for (uint32_t i = 0; i < n; i++) {
-        SetIndex<Size>(element, i);
-        container.Append(element);
-    }
-}
-
-// Runs a workload on containers of a kind; prints "alive after" in bytes: the
+// Runs a workload on containers of kind C; prints "alive after" in bytes: the
 // most resident while containers were alive, and what stays at the end.
-void RunWorkload(const std::string &workload, const Kind &kind) {
+template <class C>
+void RunWorkload(const std::string &workload) {
     size_t alive = 0;
-    std::vector<Container *> kept;
+    std::vector<std::unique_ptr<C>> kept;
     if (workload == "rounds") {
         for (int round = 0; round < 3; round++) {
-            std::vector<Container *> containers;
+            std::vector<std::unique_ptr<C>> containers;
             for (int i = 0; i < 12; i++) {
-                containers.push_back(kind.Make());
+                containers.push_back(std::make_unique<C>());
                 Fill(*containers.back(), 40000);
             }
             alive = std::max(alive, Resident());
-            for (Container *container : containers) {
-                delete container;
-            }
         }
     } else {
-        constexpr uint32_t Big = (47u << 20) / Size, Small = (100u << 10) / Size;
+        constexpr uint32_t Big = (47u << 20) / ElementSize, Small = (100u << 10) / ElementSize;
         for (int round = 0; round < 10; round++) {
-            Container *big = kind.Make();
+            auto big = std::make_unique<C>();
             Fill(*big, Big);
             alive = std::max(alive, Resident());
-            delete big;
-            kept.push_back(kind.Make());
+            big.reset();
+            kept.push_back(std::make_unique<C>());
             Fill(*kept.back(), Small);
         }
     }
     std::printf("%zu %zu\n", alive, Resident());
-    for (Container *container : kept) {
-        delete container;
-    }
 }
+
+// The list first and the twin second: --check compares them.
+const struct Kind {
+    const char *Name;
+    void (*Run)(const std::string &workload);
+} Kinds[] = {
+    {"slot list", RunWorkload<SlotList>},
+    {"realloc twin", RunWorkload<ReallocStore>},
+    {"std::vector", RunWorkload<VectorStore>},
+#ifdef SLOT_LIST_BENCH_GLIB
+    {"GArray", RunWorkload<GArrayStore>},
+#endif
+};
 
 struct Figures {
     size_t Alive = 0, After = 0;
 };
 
-// Runs one workload on the kind numbered kind in a fresh process of this
-// program.
 Figures Measure(const char *self, const char *workload, size_t kind) {
     std::string command =
         std::string("'") + self + "' --run " + workload + " " + std::to_string(kind);
@@ -167,7 +131,7 @@ int main(int argc, char **argv) {
         if (kind >= std::size(Kinds)) {
             return 2;
         }
-        RunWorkload(argv[2], Kinds[kind]);
+        Kinds[kind].Run(argv[2]);
         return 0;
     }
     bool check = argc == 2 && std::strcmp(argv[1], "--check") == 0;
