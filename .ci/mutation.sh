@@ -20,7 +20,8 @@ if ((${#files[@]} == 0)); then # largest first, so that the halves take about as
 fi
 
 # One run of the tool per half of the files, side by side: preset, seconds
-# before a test run counts as hung, environment, then the tool's own options.
+# before a test run counts as hung (a third of it for one test), environment,
+# then the tool's own options.
 # A mutant is judged by ctest's exit status (--keep-going): the tool's early
 # stop would take a test skipped at 64 bits for a failure.
 sweep() {
@@ -35,7 +36,7 @@ sweep() {
     python3 "$tool" --files "${mine[@]}" --work "/tmp/slot-list-mutation/$preset-$half" --fresh \
       --setup "cmake --preset $preset" --build-dir "build/$preset" \
       --build "cmake --build build/$preset --target slot_list_tests slot_list_cpp_tests slot_list_fuzz_replay" \
-      --test "$env ctest --test-dir build/$preset -L library -j1 --timeout 10 --output-on-failure" \
+      --test "$env ctest --test-dir build/$preset -L library -j1 --timeout $((timeout / 3)) --output-on-failure" \
       --test-timeout "$timeout" --keep-going --classify tests/mutation-survivors.json \
       --report "$out/$preset-$half" "$@" >"$out/$preset-$half.log" 2>&1 &
     pids+=($!)
@@ -43,7 +44,7 @@ sweep() {
   for i in "${pids[@]}"; do wait "$i"; done
 }
 
-sweep default 20 ""
+sweep default 15 ""
 survivors=$(python3 -c 'import json, sys; print(*[k for p in sys.argv[1:] for k, m in
   json.load(open(p))["results"].items() if m["status"] == "survived"])' "$out"/default-*.json)
 if [[ -n $survivors ]]; then
