@@ -35,7 +35,7 @@ sweep() {
     ((${#mine[@]})) || continue
     python3 "$tool" --files "${mine[@]}" --work "/tmp/slot-list-mutation/$preset-$half" --fresh \
       --setup "cmake --preset $preset" --build-dir "build/$preset" \
-      --build "cmake --build build/$preset --target slot_list_tests slot_list_cpp_tests slot_list_fuzz_replay" \
+      --build "cmake --build build/$preset --target slot_list_tests slot_list_cpp_tests slot_list_single_thread_check slot_list_fuzz_replay" \
       --test "$env ctest --test-dir build/$preset -L library -j1 --timeout $((timeout / 3)) --output-on-failure" \
       --test-timeout "$timeout" --keep-going --classify tests/mutation-survivors.json \
       --report "$out/$preset-$half" "$@" >"$out/$preset-$half.log" 2>&1 &

@@ -6,9 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <cstdlib>
 #include <functional>
-#include <future>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -256,21 +254,6 @@ TEST(Lock, ThreadsOnDifferentListsRunInParallel) {
         EXPECT_EQ(expected, live) << "thread " << t;
         EXPECT_EQ(sum, sums[t]) << "thread " << t;
     }
-}
-
-// A lock left while the process had one thread is free for the first thread
-// it starts. This process has threads already, so the test runs in a new one.
-TEST(Lock, LeftWhileTheProcessHadOneThreadIsFreeForTheNextThread) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            ListHandle handle = MakeList(2, 16, 1);
-            InsertKeys(&handle, {1});
-            auto later = std::async(std::launch::async, [&handle] { InsertKeys(&handle, {2}); });
-            bool entered = later.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-            std::_Exit(entered && SlotKeys(handle) == Keys{1, 2} ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
 }
 
 } // namespace
