@@ -1,6 +1,6 @@
 // Telling live slots from holes across runs of holes, for element sizes below,
 // at and above a word and above the scan's chunk, with live elements whose only
-// non-zero byte is their last.
+// non-zero byte is their last; and the zero scan beneath.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 
 #include <slot_list/slot_list.h>
 
+#include "list.h"
 #include "slot_at.h"
 
 namespace {
@@ -76,6 +77,22 @@ TEST_P(Scan, RunsOfHolesAreSkippedAndLateBytesKeepSlotsLive) {
     EXPECT_EQ(1, ListDelete(&handle, element(192).data()));
     EXPECT_EQ(0, ListDelete(&handle, element(150).data()));
     EXPECT_NE(0, ListDestroy(&handle));
+}
+
+// The zero scan reads its bytes and no further (each buffer is exactly its
+// length, so a sanitizer sees a read past it) and stops at the first non-zero
+// byte, a 1 included, whichever of its loops meets it.
+TEST(ZeroPrefix, StopsAtTheFirstNonZeroByteAndReadsNoFurther) {
+    for (size_t length : {0, 1, 7, 8, 9, 31, 32, 33, 40, 63, 1023, 1024, 1025, 1064, 2100}) {
+        for (size_t at = 0; at <= length; at += at < 80 || length - at < 80 ? 1 : 61) {
+            std::vector<unsigned char> bytes(length);
+            if (at < length) {
+                bytes[at] = 1;
+            }
+            EXPECT_EQ(at, slot_list::internal::ZeroPrefix(bytes.data(), length))
+                << length << " bytes, the 1 at " << at;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(ElementSizes, Scan, ::testing::Values(1u, 5u, 8u, 13u, 200u, 1500u),
