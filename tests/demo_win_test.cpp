@@ -1,6 +1,5 @@
-// The demonstration's failure messages on Windows: a heap call that really
-// fails, and the system's text for the error it left; and output that cannot
-// be written, in a child process.
+// The demonstration on Windows: the system's heap and texts behind
+// demo_test.cpp, and output that cannot be written, in a child process.
 
 #include <gtest/gtest.h>
 
@@ -17,48 +16,19 @@
 #include <iterator>
 #include <string>
 
-#include "scenario_run.h"
+std::string SystemText(int code) {
+    char text[1024] = "";
+    return std::string(text, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text,
+                                            sizeof text, nullptr));
+}
+
+int RefuseLikeTheSystem() {
+    SetLastError(ERROR_SUCCESS);
+    HeapAlloc(GetProcessHeap(), 0, SIZE_MAX / 2);
+    return static_cast<int>(GetLastError());
+}
 
 namespace {
-
-// "初始化链表失败, " in GBK.
-const std::string CreateFailed = "\xb3\xf5\xca\xbc\xbb\xaf\xc1\xb4\xb1\xed\xca\xa7\xb0\xdc, ";
-
-// The error code the process heap left when it refused.
-DWORD HeapError = 0;
-
-// Asks the process heap for more than any address space holds, so the heap
-// itself fails and sets the thread's error code.
-void *OversizedAlloc(uint32_t) {
-    void *block = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SIZE_MAX / 2);
-    HeapError = GetLastError();
-    return block;
-}
-void *OversizedReAlloc(void *block, uint32_t) {
-    void *moved = HeapReAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, block, SIZE_MAX / 2);
-    HeapError = GetLastError();
-    return moved;
-}
-int ProcessHeapFree(void *block) {
-    return HeapFree(GetProcessHeap(), 0, block) ? 1 : 0;
-}
-
-std::string SystemText(DWORD code) {
-    char text[1024] = "";
-    DWORD length =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text, sizeof text, nullptr);
-    return std::string(text, length);
-}
-
-TEST(DemoRun, ReportsAFailedCreationWithTheSystemText) {
-    SetLastError(ERROR_SUCCESS);
-    ScenarioRun run = RunScenarioWithHeap({OversizedAlloc, OversizedReAlloc, ProcessHeapFree});
-    EXPECT_EQ(1, run.Status);
-    ASSERT_NE(DWORD{ERROR_SUCCESS}, HeapError);
-    std::string text = SystemText(HeapError);
-    ASSERT_FALSE(text.empty()) << HeapError;
-    EXPECT_EQ(CreateFailed + text + "\r\n", run.Output);
-}
 
 // The bytes a text-mode stream of the C runtime writes for text.
 std::string InTextMode(const std::string &text) {
