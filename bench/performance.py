@@ -74,8 +74,7 @@ cpus = [line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
         if line.startswith("model name")]
 commit = subprocess.run(["git", "describe", "--always", "--dirty"], capture_output=True,
                         text=True).stdout.strip()
-page = ["# Performance", "", "<!-- Written by bench/performance.py; the notes at the end are "
-        "bench/notes.md. -->", "",
+page = ["# Performance", "", "<!-- Written by bench/performance.py. -->", "",
         "Run on %s at commit `%s`, on %d × %s (/proc/cpuinfo), load average %.2f, %.2f, %.2f "
         "as the script started: the machine is shared, so compare rows of one run."
         % (datetime.date.today().isoformat(), commit, len(cpus), cpus[0] if cpus else "?", *load),
@@ -140,6 +139,6 @@ if n:
                     live = n - n // 10 if holes == "holes" else n
                     page.append("| walk | %s | %s | %s | %.1f |" % (walk, size, holes, count / live))
     page.append("")
-page.append(open("bench/notes.md").read().rstrip())
+page.append("What limits these figures: [bench/notes.md](../bench/notes.md).")
 with open(args.out, "w") as target:
     target.write("\n".join(page) + "\n")
