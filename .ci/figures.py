@@ -35,12 +35,13 @@ def lines(path, pattern):
     return found or fail("no /%s/ in %s" % (pattern, path))
 
 
-def header(title, script):
+def header(title, script, source=None):
     commit = subprocess.run(["git", "describe", "--always", "--dirty"], capture_output=True,
                             text=True).stdout.strip()
     return ["# " + title, "", "<!-- Written by %s from its own run. -->" % script, "",
-            "From one run of `%s` on %s at commit `%s`, %d CPUs." % (
-                script, datetime.date.today().isoformat(), commit, os.cpu_count()), ""]
+            "From %s on %s at commit `%s`, %d CPUs." % (
+                source or "one run of `%s`" % script, datetime.date.today().isoformat(), commit,
+                os.cpu_count()), ""]
 
 
 def reliability(logs, coverage):
@@ -96,9 +97,12 @@ def reliability(logs, coverage):
 
 def mutation(reports):
     classes = json.load(open("tests/mutation-survivors.json"))
-    results = {}
+    results, generated = {}, collections.Counter()
     for path in reports:  # the default run first, then the survivors' rerun under asan
-        for key, mutant in json.load(open(path))["results"].items():
+        report = json.load(open(path))
+        for name, count in report["meta"].get("generated_per_file", {}).items():
+            generated[name] = max(generated[name], count)
+        for key, mutant in report["results"].items():
             if key not in results or mutant["status"] in ("killed", "timeout"):
                 results[key] = mutant
     counts = collections.defaultdict(collections.Counter)
@@ -106,17 +110,21 @@ def mutation(reports):
         status = "killed" if mutant["status"] == "timeout" else mutant["status"]
         if status == "survived" and key in classes:
             status = "equivalent"
-        counts[mutant["file"]][status] += 1
-        counts["**all**"][status] += 1
-    page = header("Mutation testing figures", ".ci/mutation.sh") + [
+        for name in (mutant["file"], "**all**"):
+            counts[name][status] += 1
+            counts[name]["run"] += 1
+    generated["**all**"] = sum(generated.values())
+    page = header("Mutation testing figures", ".ci/mutation.sh", "the mutation tool's reports "
+                  "(`%s`)" % " ".join(sorted(os.path.basename(p) for p in reports))) + [
         "[mutation.md](mutation.md) says how to read them; a timeout counts as killed, and "
         "the score is killed ÷ (killed + survivors not equivalent).", "",
-        "| file | killed | survived | equivalent | did not compile | score |",
-        "|---|---:|---:|---:|---:|---:|"]
-    for name in sorted(counts, key=lambda name: name == "**all**"):
+        "| file | run of generated | killed | survived | equivalent | did not compile | score |",
+        "|---|---:|---:|---:|---:|---:|---:|"]
+    for name in sorted(counts, key=lambda name: (name == "**all**", name)):
         row = counts[name]
-        page.append("| %s | %d | %d | %d | %d | %.1f %% |" % (
-            name if name == "**all**" else "`%s`" % name, row["killed"], row["survived"],
+        page.append("| %s | %d of %d | %d | %d | %d | %d | %.1f %% |" % (
+            name if name == "**all**" else "`%s`" % name, row["run"], generated[name],
+            row["killed"], row["survived"],
             row["equivalent"], row["stillborn"],
             100.0 * row["killed"] / max(1, row["killed"] + row["survived"])))
     gaps = ["| `%s` | `%s:%d` | %s `%s` → `%s` |" % (

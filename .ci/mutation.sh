@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Mutation testing of list/: every mutant against the library's tests (ctest
 # label "library", as CI runs them) with the default preset, then the
-# survivors again with the asan preset, where a leak or a read out of bounds
-# kills them; writes docs/mutation-figures.md. By hand only: about an hour on
-# two cores, the files shared between two runs of the tool side by side.
+# survivors again with the asan and the tsan presets; writes
+# docs/mutation-figures.md. By hand only: one to two hours on two cores, the
+# files shared between two runs of the tool side by side.
 #
 # Usage: .ci/mutation.sh [FILE...]   (default: the tool's choice, list/)
 # MUTATE names the tool (default ../shared/tools/mutate.py).
@@ -44,13 +44,23 @@ sweep() {
   for i in "${pids[@]}"; do wait "$i"; done
 }
 
+survivors() {
+  python3 -c 'import json, sys; print(*[k for p in sys.argv[1:] for k, m in
+    json.load(open(p))["results"].items() if m["status"] == "survived"])' "$@"
+}
 sweep default 15 ""
-survivors=$(python3 -c 'import json, sys; print(*[k for p in sys.argv[1:] for k, m in
-  json.load(open(p))["results"].items() if m["status"] == "survived"])' "$out"/default-*.json)
-if [[ -n $survivors ]]; then
+# The survivors again where a leak or a read out of bounds shows, then where a
+# lock used wrongly does.
+ids=$(survivors "$out"/default-*.json)
+if [[ -n $ids ]]; then
   # shellcheck disable=SC2086
   sweep asan 120 "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=halt_on_error=1" \
-    --ids $survivors
+    --ids $ids
+  ids=$(survivors "$out"/asan-*.json)
 fi
-python3 .ci/figures.py mutation docs/mutation-figures.md "$out"/default-*.json "$out"/asan-*.json
+if [[ -n $ids ]]; then
+  # shellcheck disable=SC2086
+  sweep tsan 300 "TSAN_OPTIONS=halt_on_error=1" --ids $ids
+fi
+python3 .ci/figures.py mutation docs/mutation-figures.md "$out"/*.json
 cat docs/mutation-figures.md
