@@ -68,23 +68,15 @@ if [[ ${1:-} != --googletest-hidden ]]; then
   if unshare --mount true 2>/dev/null; then
     exec unshare --mount bash "$0" --googletest-hidden
   fi
-  hidden=no
+  configure="cmake --preset $preset -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON"
+  echo "-- no mount namespace here: CMake's search for GoogleTest is disabled instead"
 else
   for dir in /usr/include/gtest /usr/include/gmock /usr/lib/*/cmake/GTest /usr/src/googletest \
     /usr/src/gtest; do
-    if [[ -d $dir ]]; then
-      mount -t tmpfs none "$dir"
-    fi
+    [[ ! -d $dir ]] || mount -t tmpfs none "$dir"
   done
-  hidden=yes
-fi
-
-configure="cmake --preset $preset"
-if [[ $hidden == yes ]]; then
+  configure="cmake --preset $preset"
   echo "-- GoogleTest hidden in a private mount namespace"
-else
-  configure+=" -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON"
-  echo "-- no mount namespace here: CMake's search for GoogleTest is disabled instead"
 fi
 run_first_command "$configure"
 
