@@ -19,23 +19,11 @@ fi
 cmake --workflow --preset mingw64
 
 # The demonstration with no input, under Wine and natively: the same bytes up
-# to the key prompt, once the C runtime's text-mode "\r\n" -> "\r\r\n" and the
-# printed address are set aside. The prompt itself comes from the system's
-# "pause", in Wine's words for the Chinese locale.
-cmake --preset default >/dev/null
-cmake --build --preset default --target slot_list_demo
-out=build/demo-check
-mkdir -p "$out"
-build/default/demo/slot_list_demo </dev/null >"$out/linux.txt"
-for preset in "${presets[@]}"; do
-  LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 build/$preset/wine-run \
-    build/$preset/demo/slot_list_demo.exe </dev/null >"$out/$preset.txt"
-done
-
+# to the key prompt.
 source .ci/before-prompt.sh
-before_prompt "$out/linux.txt" >"$out/linux.cmp"
+out=build/demo-check
+linux_reference "$out"
 for preset in "${presets[@]}"; do
-  before_prompt "$out/$preset.txt" >"$out/$preset.cmp"
-  cmp "$out/linux.cmp" "$out/$preset.cmp"
+  demo_matches "build/$preset/wine-run" "build/$preset/demo/slot_list_demo.exe" "$out" "$preset"
   echo "windows: the $preset demonstration under Wine printed what it prints on Linux and exited 0"
 done
