@@ -19,13 +19,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(loader ${wine_dir}/wine)
   else()
     set(route wow64)
-    foreach(candidate /usr/lib/i386-linux-gnu/wine
-                      ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
-      if(EXISTS ${candidate}/i386-windows/kernel32.dll)
-        set(dll_path ${candidate})
-        break()
-      endif()
-    endforeach()
+    find_path(SLOT_LIST_WINE_I386 i386-windows/kernel32.dll NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+              PATHS /usr/lib/i386-linux-gnu/wine
+                    ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
+    set(dll_path ${SLOT_LIST_WINE_I386})
     if(NOT dll_path)
       message(FATAL_ERROR "No way to run 32-bit Windows programs: the 32-bit Wine loader does "
                           "not run here and no i386 Windows DLLs were found. Install wine32:i386, "

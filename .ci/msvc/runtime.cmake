@@ -14,15 +14,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
                   ${wine_libs}/libkernel32.a)
 else()
   set(import_libs /usr/i686-w64-mingw32/lib/libkernel32.a)
-  set(dll_dir "")
-  foreach(candidate /usr/lib/i386-linux-gnu/wine
-                    ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
-    if(EXISTS ${candidate}/i386-windows/ucrtbase.dll)
-      set(dll_dir ${candidate}/i386-windows)
-      break()
-    endif()
-  endforeach()
-  if(NOT dll_dir OR NOT EXISTS ${import_libs})
+  # The same search as cmake/wine-route.cmake's, which then finds it cached.
+  find_path(SLOT_LIST_WINE_I386 i386-windows/kernel32.dll NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+            PATHS /usr/lib/i386-linux-gnu/wine
+                  ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
+  set(dll_dir ${SLOT_LIST_WINE_I386}/i386-windows)
+  if(NOT SLOT_LIST_WINE_I386 OR NOT EXISTS ${import_libs})
     message(FATAL_ERROR "MSVC mode, x86: needs Wine's i386 DLLs (libwine:i386, or build/wine-i386 "
                         "as .ci/deps.sh unpacks it) and MinGW-w64's i686 libkernel32.a")
   endif()
