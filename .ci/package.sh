@@ -66,21 +66,20 @@ tally() {
   echo "== Tally, with slot list through $way"
   if [ "$way" = package ]; then
     from=(-DCMAKE_PREFIX_PATH="$package_prefix")
+    search="$prefix;$package_prefix"
   else
     from=(-DSLOT_LIST_SOURCE_DIR="$root")
+    search=$prefix
+    package_prefix=$prefix
   fi
   cmake -S tests/consumer/tally -B "$build" -G Ninja -DTALLY_SLOT_LIST="$way" "${from[@]}"
   cmake --build "$build" -j2
   cmake --install "$build" --prefix "$prefix"
   check_plugin "$(find "$prefix" -name libtally_plugin.so)"
-  search=$prefix
-  if [ "$way" = package ]; then
-    search="$prefix;$package_prefix"
-  else
+  if [ "$way" = subdirectory ]; then
     # The library's install rules ran with Tally's.
     cmp LICENSE "$prefix/share/doc/SlotList/LICENSE"
     test -f "$prefix/share/doc/Tally/NOTICE"
-    package_prefix=$prefix
   fi
   cmake -S tests/consumer/tally-user -B "$build-user" -G Ninja -DCMAKE_PREFIX_PATH="$search"
   found=$(sed -n 's/^SlotList_DIR:PATH=//p' "$build-user/CMakeCache.txt")

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # Windows builds with MinGW-w64: every test and the demonstration of the i686
-# and the x86_64 build run under Wine. The i686 build runs on Wine's 32-bit
-# side, by the route cmake/wine-route.cmake chooses and prints (the 32-bit
-# loader, or WoW64 mode); where neither starts a 32-bit program, it is built
-# and that is said, not run.
+# and the x86_64 build run under Wine, by the route cmake/wine-route.cmake
+# prints; where no route starts a 32-bit program, the i686 one is only built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -8,10 +8,7 @@ set -e
 mkdir -p "$1"
 WINEPREFIX=$(cd "$1" && pwd)
 loader=$2
-if [ "$3" != - ]; then
-    WINEDLLPATH=$3
-    export WINEDLLPATH
-fi
+[ "$3" = - ] || export WINEDLLPATH="$3"
 shift 3
 WINEDEBUG=-all
 # Without mscoree and mshtml Wine offers to install Mono and Gecko into a new
