@@ -1,11 +1,8 @@
 #!/usr/bin/env bash
-# Installs every package CI needs, with one package-list update and one
-# install step. The 32-bit route is chosen here, before installing, and
-# printed: where the kernel runs i386 programs, Wine's 32-bit loader
-# (wine32:i386); where it does not, or where the package lists needed for
-# wine32:i386 could not be fetched, the i386 Windows DLLs of libwine:i386,
-# unpacked into build/wine-i386, for Wine's WoW64 mode (and qemu-i386 for the
-# Linux tests on a kernel without i386 support).
+# Installs every package CI needs, in one update and one install step, and
+# chooses and prints the 32-bit route first: wine32:i386 where the kernel
+# runs i386 programs and the package lists came, else libwine:i386's DLLs in
+# build/wine-i386 for Wine's WoW64 mode (and qemu-i386 for the Linux tests).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

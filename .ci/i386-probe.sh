@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Prints "native" when this kernel runs 32-bit x86 (i386) programs and
-# "emulated" when it does not. Needs only the host's gcc and binutils: the
-# probe is a static i386 program with no C library that exits 0 through the
-# i386 system call gate. Prints "emulated" too when no probe can be built, the
-# route that works on every kernel.
+# Prints "native" when this kernel runs 32-bit x86 (i386) programs, else
+# "emulated" (also when no probe builds). Before any package is installed:
+# the probe needs gcc alone, no C library, and exits through int 0x80.
 set -uo pipefail
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -7,16 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The reference: the demo and the C example on Linux, as .ci/windows.sh has it.
-cmake --preset default >/dev/null
-cmake --build --preset default --target slot_list_demo slot_list_example_c >/dev/null
-out=build/msvc-check
-mkdir -p "$out"
-build/default/demo/slot_list_demo </dev/null >"$out/linux-demo.txt"
-build/default/examples/slot_list_example_c >"$out/linux-example.txt"
-
 source .ci/before-prompt.sh
-before_prompt "$out/linux-demo.txt" >"$out/linux-demo.cmp"
+out=build/msvc-check
+linux_reference "$out"
 echo "== msvc: the Linux reference run"
 
 # Why the Windows build leaves a source of the repository out; any other
@@ -35,13 +28,9 @@ compiled_sources=()
 for arch in x64 x86; do
   dir=build/msvc-$arch
   echo "== msvc $arch: configure ($dir)"
-  # Debug with warnings as errors and the tests, as docs/windows.md has a
-  # developer configure the msvc preset, but with the release C runtime (/MD):
-  # Wine has no debug one. No debug information
-  # (/Zi), which would only make the compiling slower.
-  # Google Benchmark's package is offered where it fits (the host's is
-  # 64-bit), as vcpkg would offer it: the benchmark program must still be
-  # left out, for want of <sys/resource.h>.
+  # Debug as docs/windows.md has it, but with the release C runtime (/MD),
+  # since Wine has no debug one, and without /Zi. Google Benchmark is offered
+  # as vcpkg would: slot_list_bench must still be left out.
   bench_dir=$(find /usr/lib -name benchmarkConfig.cmake -printf '%h' -quit 2>/dev/null || true)
   cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=.ci/msvc/toolchain-$arch.cmake \
     -DCMAKE_BUILD_TYPE=Debug '-DCMAKE_C_FLAGS_DEBUG=/Od /Ob0' '-DCMAKE_CXX_FLAGS_DEBUG=/Od /Ob0' \
@@ -55,13 +44,11 @@ for arch in x64 x86; do
     echo "msvc $arch: slot_list_bench is in the build; it cannot compile with MSVC" >&2
     exit 1
   fi
-  # Wine makes the build's prefix on its first start, which takes a while:
-  # started now, it is made while the sources compile.
+  # Wine's first start makes the prefix, slowly: done while the sources compile.
   "$dir/wine-run" wineboot </dev/null >/dev/null 2>&1 &
   wine_ready=$!
 
-  # Every object file of the build but GoogleTest's own and the one that must
-  # not compile; the demo and the C example linked as well.
+  # Every object file but GoogleTest's and the one that must not compile.
   mapfile -t objects < <(ninja -C "$dir" -t targets all |
     sed -n 's/^\([^:]*\.obj\): C[A-Z]*_COMPILER__.*/\1/p' |
     grep -v -e '^googletest/' -e 'slot_list_padded_element')
@@ -101,10 +88,7 @@ for entry in json.load(open(sys.argv[1])):
     echo "msvc x86: built without a warning; the demo and the C example NOT run on this machine"
     continue
   fi
-  LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8 "$dir/wine-run" "$dir/demo/slot_list_demo.exe" \
-    </dev/null >"$out/$arch-demo.txt"
-  before_prompt "$out/$arch-demo.txt" >"$out/$arch-demo.cmp"
-  cmp "$out/linux-demo.cmp" "$out/$arch-demo.cmp"
+  demo_matches "$dir/wine-run" "$dir/demo/slot_list_demo.exe" "$out" "$arch"
   "$dir/wine-run" "$dir/examples/slot_list_example_c.exe" | tr -d '\r' >"$out/$arch-example.txt"
   cmp "$out/linux-example.txt" "$out/$arch-example.txt"
   echo "msvc $arch: the demo printed what it prints on Linux, the C example too; both exited 0"

@@ -1,11 +1,7 @@
-# Decides whether the tests are built and makes GoogleTest available for them.
-# SLOT_LIST_TEST is ON (GoogleTest required), OFF, or AUTO: the tests are built
-# when GoogleTest is found, and otherwise configuration says so in one line and
-# goes on, so that a first build needs nothing beyond a compiler and CMake.
-# GoogleTest is the installed package, or built with the project from
-# SLOT_LIST_GTEST_SOURCE_DIR when that is set, as in cross builds, for which
-# no package exists (Debian's libgtest-dev installs the sources too).
-# Sets SLOT_LIST_BUILD_TESTS.
+# Sets SLOT_LIST_BUILD_TESTS and makes GoogleTest available. SLOT_LIST_TEST is
+# ON (GoogleTest required), OFF, or AUTO: without GoogleTest one line says so,
+# so that a first build needs only a compiler and CMake. GoogleTest is the
+# installed package, or built from SLOT_LIST_GTEST_SOURCE_DIR (cross builds).
 set(SLOT_LIST_BUILD_TESTS OFF)
 if(NOT SLOT_LIST_TEST)
   return()

@@ -1,14 +1,12 @@
-# How programs built for 32-bit x86 Linux (-m32) run on this machine: natively
-# when the kernel runs i386 code, else under qemu-i386 as the emulator of every
-# test. A tiny static probe chooses; no working route stops the
-# configuration: the 32-bit runs are never skipped.
+# How programs built for 32-bit x86 Linux (-m32) run here: natively when a
+# static probe runs, else under qemu-i386. No route stops the configuration:
+# the 32-bit runs are never skipped.
 if(NOT (CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SIZEOF_VOID_P EQUAL 4))
   return()
 endif()
 
-# Static, and without the sanitizers (which cannot link statically), so that
-# only the kernel decides whether it runs. A function, so that the flags it
-# changes are its own.
+# Static and without the sanitizers, so that only the kernel decides; a
+# function, so that the flags it changes are its own.
 function(slot_list_i386_probe)
   string(REGEX REPLACE "-fsanitize[^ ]*" "" CMAKE_C_FLAGS "${CMAKE_C_FLAGS}")
   set(CMAKE_EXE_LINKER_FLAGS "")

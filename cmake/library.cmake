@@ -1,16 +1,10 @@
 # The library target, slot_list: static or shared as BUILD_SHARED_LIBS says.
-#
-# Its users see list/include/ only (#include <slot_list/slot_list.h>); the
-# rest of list/ is private to it. Every build is compiled with hidden
-# visibility; a shared one exports only the functions marked SLOT_LIST_API
-# (slot_list.h), and a static one marks none, so that a shared object
-# of a user's that links it exports nothing of it. Internal functions live in
-# the C++ namespace slot_list::internal.
-#
-# The sources are compiled once, into the object library slot_list_objects:
-# the shipped library is made of those objects, and the tests link the same
-# objects, so that they reach the internals through the private headers in a
-# shared build as in a static one.
+# Users see list/include/ only. Everything is compiled with hidden
+# visibility: a shared library exports only the functions slot_list.h marks
+# SLOT_LIST_API, and a static one marks none, so that a user's shared object
+# that links it exports nothing of it. Internals live in slot_list::internal.
+# The sources are compiled once, into slot_list_objects, which the library and
+# the tests are both made of: the tests reach the internals in a shared build too.
 
 set(SLOT_LIST_SOURCE_DIR ${PROJECT_SOURCE_DIR}/list)
 

@@ -1,8 +1,7 @@
-# How the Windows programs of a MinGW build run here: under Wine, with a Wine
-# prefix of the build's own. 64-bit programs use wine64. 32-bit programs use
-# the 32-bit loader (Debian's wine32:i386) where this kernel runs it, else
-# wine64 in WoW64 mode with the i386 Windows DLLs of libwine:i386, installed
-# or unpacked into build/wine-i386 (.ci/deps.sh). No working route stops the
+# How the Windows programs of a cross build run here: under Wine, with a
+# prefix of the build's own; 32-bit ones under the 32-bit loader (wine32:i386)
+# where it runs, else under wine64 in WoW64 mode with libwine:i386's DLLs,
+# installed or unpacked into build/wine-i386. No route stops the
 # configuration: the tests are never skipped.
 if(NOT (CMAKE_CROSSCOMPILING AND WIN32) OR CMAKE_CROSSCOMPILING_EMULATOR)
   return()
@@ -20,13 +19,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(loader ${wine_dir}/wine)
   else()
     set(route wow64)
-    foreach(candidate /usr/lib/i386-linux-gnu/wine
-                      ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
-      if(EXISTS ${candidate}/i386-windows/kernel32.dll)
-        set(dll_path ${candidate})
-        break()
-      endif()
-    endforeach()
+    find_path(SLOT_LIST_WINE_I386 i386-windows/kernel32.dll NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+              PATHS /usr/lib/i386-linux-gnu/wine
+                    ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
+    set(dll_path ${SLOT_LIST_WINE_I386})
     if(NOT dll_path)
       message(FATAL_ERROR "No way to run 32-bit Windows programs: the 32-bit Wine loader does "
                           "not run here and no i386 Windows DLLs were found. Install wine32:i386, "

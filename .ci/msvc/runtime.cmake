@@ -1,15 +1,9 @@
-# Included right after the project's project() call in MSVC mode
-# (CMAKE_PROJECT_SlotList_INCLUDE, set by toolchain-common.cmake): gives
-# every program of the build what Visual Studio would link into it, from what
-# this machine has.
-#
-# - runtime.cpp, the stand-in for the static part of the Visual C++ runtime;
-# - the import libraries of Wine's ucrtbase.dll, vcruntime140.dll and
-#   kernel32.dll. For x64, libwine-dev has them. For x86 it has none here:
-#   kernel32's comes from MinGW-w64 (its functions are __stdcall, and only an
-#   import library knows their decorated names), the others are made with
-#   llvm-dlltool from the exports of Wine's own i386 DLLs, ntdll's for the
-#   64-bit division helpers (_aulldiv, ...) that 32-bit code calls.
+# Gives every program of the MSVC-mode build what Visual Studio would link
+# into it: runtime.cpp, the stand-in for the static Visual C++ runtime, and
+# the import libraries of Wine's ucrtbase, vcruntime140 and kernel32. For x86
+# libwine-dev has none: kernel32's comes from MinGW-w64 (only an import
+# library knows the __stdcall decorated names), the others are made from the
+# exports of Wine's i386 DLLs, ntdll's for the 64-bit division helpers.
 
 add_library(slot_list_ci_msvc_runtime STATIC ${CMAKE_CURRENT_LIST_DIR}/runtime.cpp)
 target_compile_options(slot_list_ci_msvc_runtime PRIVATE /W4 /WX)
@@ -20,15 +14,12 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
                   ${wine_libs}/libkernel32.a)
 else()
   set(import_libs /usr/i686-w64-mingw32/lib/libkernel32.a)
-  set(dll_dir "")
-  foreach(candidate /usr/lib/i386-linux-gnu/wine
-                    ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
-    if(EXISTS ${candidate}/i386-windows/ucrtbase.dll)
-      set(dll_dir ${candidate}/i386-windows)
-      break()
-    endif()
-  endforeach()
-  if(NOT dll_dir OR NOT EXISTS ${import_libs})
+  # The same search as cmake/wine-route.cmake's, which then finds it cached.
+  find_path(SLOT_LIST_WINE_I386 i386-windows/kernel32.dll NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+            PATHS /usr/lib/i386-linux-gnu/wine
+                  ${PROJECT_SOURCE_DIR}/build/wine-i386/usr/lib/i386-linux-gnu/wine)
+  set(dll_dir ${SLOT_LIST_WINE_I386}/i386-windows)
+  if(NOT SLOT_LIST_WINE_I386 OR NOT EXISTS ${import_libs})
     message(FATAL_ERROR "MSVC mode, x86: needs Wine's i386 DLLs (libwine:i386, or build/wine-i386 "
                         "as .ci/deps.sh unpacks it) and MinGW-w64's i686 libkernel32.a")
   endif()
@@ -55,8 +46,8 @@ endif()
 
 target_link_libraries(slot_list_ci_msvc_runtime PUBLIC ${import_libs})
 
-# Every program gets them once the project is read, and nothing else does
-# (the installed package must not name them).
+# Programs alone, once the project is read: the installed package must not
+# name them.
 function(slot_list_ci_link_runtime dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target IN LISTS targets)

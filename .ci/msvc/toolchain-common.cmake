@@ -1,11 +1,7 @@
 # What both MSVC-mode toolchain files share (SLOT_LIST_MSVC_TRIPLE names the
-# target). clang-cl compiles as cl does, with cl's options and warnings, but
-# finds no Visual Studio here: the C runtime's and the Windows headers are
-# Wine's (libwine-dev), the C++ library's headers libc++'s (libc++-14-dev),
-# and what Wine 8's headers lack beside the UCRT's is in include/ beside this
-# file. lld-link links against Wine's DLLs; runtime.cmake, which the project
-# includes after its project() call, adds the stand-in for the static part of
-# the Visual C++ runtime and the import libraries to every program.
+# target): clang-cl with cl's options and warnings, Wine's C runtime and
+# Windows headers, libc++'s headers, the stand-ins of include/ for what Wine
+# lacks, and runtime.cmake (after project()) for what every program links.
 set(CMAKE_SYSTEM_NAME Windows)
 
 set(CMAKE_C_COMPILER clang-cl-14)

@@ -1,6 +1,5 @@
 /* Stand-in for what Wine 8's <ctype.h> lacks next to the UCRT's: the _l
-   classification functions libc++ calls. Part of the MSVC approximation of
-   .ci/msvc.sh, not of the product. */
+   classification functions libc++ calls. */
 #ifndef SLOT_LIST_CI_CTYPE_H
 #define SLOT_LIST_CI_CTYPE_H
 #include_next <ctype.h>

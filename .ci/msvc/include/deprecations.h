@@ -1,12 +1,11 @@
 /* What the UCRT's headers mark deprecated (warning C4996 with MSVC) and Wine's
    do not: the CRT functions Visual C++ calls unsafe, unless
    _CRT_SECURE_NO_WARNINGS is defined. The string.h, stdio.h and stdlib.h
-   stand-ins beside it declare those functions again, after Wine's headers,
-   with this attribute, so that clang-cl warns where cl would
+   stand-ins beside it declare those functions again, after Wine's headers, with
+   this attribute, so that clang-cl warns where cl would
    (-Wdeprecated-declarations). The ones Wine defines inline (sprintf, sscanf,
    and the POSIX names such as strdup and fileno) cannot take the attribute
-   after their definition and go unmarked. Part of the MSVC approximation of
-   .ci/msvc.sh, not of the product. */
+   after their definition and go unmarked. */
 #ifndef SLOT_LIST_CI_DEPRECATIONS
 #define SLOT_LIST_CI_DEPRECATIONS
 #ifndef _CRT_SECURE_NO_WARNINGS

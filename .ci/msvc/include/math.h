@@ -1,7 +1,6 @@
 /* Wine 8's <math.h>, with what it lacks next to the UCRT's and libc++ names:
    the long double functions (long double is double with MSVC, and the UCRT
-   defines them inline over the double ones), erfc, fma, nan and nexttoward.
-   Part of the MSVC approximation of .ci/msvc.sh, not of the product. */
+   defines them inline over the double ones), erfc, fma, nan and nexttoward. */
 #ifndef SLOT_LIST_CI_MATH_H
 #define SLOT_LIST_CI_MATH_H
 #include_next <math.h>

@@ -1,5 +1,4 @@
-/* Stand-in for what Wine 8's <stddef.h> lacks next to the UCRT's: max_align_t.
-   Part of the MSVC approximation of .ci/msvc.sh, not of the product. */
+/* Stand-in for what Wine 8's <stddef.h> lacks next to the UCRT's: max_align_t. */
 #ifndef SLOT_LIST_CI_STDDEF_H
 #define SLOT_LIST_CI_STDDEF_H
 #include_next <stddef.h>

@@ -1,5 +1,4 @@
-/* Wine 8's <stdio.h>, with the UCRT's C4996 deprecations (deprecations.h).
-   Part of the MSVC approximation of .ci/msvc.sh, not of the product. */
+/* Wine 8's <stdio.h>, with the UCRT's C4996 deprecations (deprecations.h). */
 #ifndef SLOT_LIST_CI_STDIO_H
 #define SLOT_LIST_CI_STDIO_H
 #include_next <stdio.h>

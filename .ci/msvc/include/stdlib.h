@@ -1,6 +1,5 @@
 /* Wine 8's <stdlib.h>, with what it lacks next to the UCRT's (MB_CUR_MAX,
-   _strtod_l) and the UCRT's C4996 deprecations (deprecations.h). Part of the
-   MSVC approximation of .ci/msvc.sh, not of the product. */
+   _strtod_l) and the UCRT's C4996 deprecations (deprecations.h). */
 #ifndef SLOT_LIST_CI_STDLIB_H
 #define SLOT_LIST_CI_STDLIB_H
 #include_next <stdlib.h>

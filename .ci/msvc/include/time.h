@@ -1,6 +1,5 @@
-/* Stand-in for what Wine 8's <time.h> lacks next to the UCRT's: struct
-   timespec and timespec_get (C11). Part of the MSVC approximation of
-   .ci/msvc.sh, not of the product. */
+/* Stand-in for what Wine 8's <time.h> lacks next to the UCRT's: struct timespec
+   and timespec_get (C11). */
 #ifndef SLOT_LIST_CI_TIME_H
 #define SLOT_LIST_CI_TIME_H
 #include_next <time.h>
