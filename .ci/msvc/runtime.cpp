@@ -78,41 +78,34 @@ int mainCRTStartup(void) {
 
 } // extern "C"
 
+static void *Allocate(size_t size) {
+    return malloc(size == 0 ? 1 : size);
+}
+static void *AllocateAligned(size_t size, std::align_val_t alignment) {
+    return _aligned_malloc(size == 0 ? 1 : size, static_cast<size_t>(alignment));
+}
 // Out of memory ends the program: no exceptions in these builds.
-void *operator new(size_t size) {
-    void *block = malloc(size == 0 ? 1 : size);
+static void *Required(void *block) {
     if (block == nullptr) {
         abort();
     }
     return block;
-}
-void *operator new[](size_t size) {
-    return operator new(size);
-}
-void *operator new(size_t size, const std::nothrow_t &) noexcept {
-    return malloc(size == 0 ? 1 : size);
-}
-void *operator new[](size_t size, const std::nothrow_t &) noexcept {
-    return malloc(size == 0 ? 1 : size);
 }
 
-// The over-aligned forms, which libc++'s allocator names.
-void *operator new(size_t size, std::align_val_t alignment) {
-    void *block = _aligned_malloc(size == 0 ? 1 : size, static_cast<size_t>(alignment));
-    if (block == nullptr) {
-        abort();
+// Every form of new, plain and over-aligned (libc++'s allocator names those):
+// noexcept or not, the parameters after the size, and the allocation.
+#define SLOT_LIST_CI_NEW(exceptions, allocation, ...)                                              \
+    void *operator new(size_t size __VA_ARGS__) exceptions {                                       \
+        return allocation;                                                                         \
+    }                                                                                              \
+    void *operator new[](size_t size __VA_ARGS__) exceptions {                                     \
+        return allocation;                                                                         \
     }
-    return block;
-}
-void *operator new[](size_t size, std::align_val_t alignment) {
-    return operator new(size, alignment);
-}
-void *operator new(size_t size, std::align_val_t alignment, const std::nothrow_t &) noexcept {
-    return _aligned_malloc(size == 0 ? 1 : size, static_cast<size_t>(alignment));
-}
-void *operator new[](size_t size, std::align_val_t alignment, const std::nothrow_t &) noexcept {
-    return _aligned_malloc(size == 0 ? 1 : size, static_cast<size_t>(alignment));
-}
+SLOT_LIST_CI_NEW(, Required(Allocate(size)), )
+SLOT_LIST_CI_NEW(noexcept, Allocate(size), , const std::nothrow_t &)
+SLOT_LIST_CI_NEW(, Required(AllocateAligned(size, alignment)), , std::align_val_t alignment)
+SLOT_LIST_CI_NEW(noexcept, AllocateAligned(size, alignment), , std::align_val_t alignment,
+                 const std::nothrow_t &)
 
 // Every form of delete, plain and over-aligned: the parameters after the
 // block's (none, the size, nothrow), and the function that frees it.

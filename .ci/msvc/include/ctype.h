@@ -6,15 +6,10 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-_ACRTIMP int __cdecl _islower_l(int, _locale_t);
-_ACRTIMP int __cdecl _isupper_l(int, _locale_t);
-_ACRTIMP int __cdecl _isdigit_l(int, _locale_t);
-_ACRTIMP int __cdecl _isxdigit_l(int, _locale_t);
-_ACRTIMP int __cdecl _isalpha_l(int, _locale_t);
-_ACRTIMP int __cdecl _isalnum_l(int, _locale_t);
-_ACRTIMP int __cdecl _ispunct_l(int, _locale_t);
-_ACRTIMP int __cdecl _iscntrl_l(int, _locale_t);
-_ACRTIMP int __cdecl _isgraph_l(int, _locale_t);
+_ACRTIMP int __cdecl _islower_l(int, _locale_t), _isupper_l(int, _locale_t),
+    _isdigit_l(int, _locale_t), _isxdigit_l(int, _locale_t), _isalpha_l(int, _locale_t),
+    _isalnum_l(int, _locale_t), _ispunct_l(int, _locale_t), _iscntrl_l(int, _locale_t),
+    _isgraph_l(int, _locale_t);
 #ifdef __cplusplus
 }
 #endif
