@@ -22,14 +22,9 @@ check_plugin() {
   local plugin=$1 exported inside
   exported=$(defined -D "$plugin")
   inside=$(defined "$plugin")
-  echo "$plugin exports: $(tr "\n" " " <<<"$exported")"
-  if [ "$exported" != TallyPluginDistinct ]; then
-    echo "$plugin should export TallyPluginDistinct alone, and exports:" >&2
-    echo "$exported" >&2
-    return 1
-  fi
-  if ! grep -x ListCreate >/dev/null <<<"$inside"; then
-    echo "$plugin holds no ListCreate: it did not link the library" >&2
+  echo "$plugin exports:" $exported
+  if [ "$exported" != TallyPluginDistinct ] || ! grep -qx ListCreate <<<"$inside"; then
+    echo "$plugin should export TallyPluginDistinct alone and hold the library's ListCreate" >&2
     return 1
   fi
 }
@@ -38,22 +33,18 @@ check_plugin() {
 # functions or, when static, the namespace slot_list::internal as well (a
 # shared library hides that one).
 check_symbols() {
-  local library=$1 names allowed stray
+  local library=$1 names allowed public stray
   case $library in
     *.so*) names=$(defined -D "$library"); allowed='^List[A-Z]' ;;
     *) names=$(defined -g "$library"); allowed='^(List[A-Z]|_ZN9slot_list8internal)' ;;
   esac
   names=$(sort -u <<<"$names")
+  public=$(grep -E '^List' <<<"$names" || true)
   stray=$(grep -vE "$allowed" <<<"$names" || true)
-  echo "$library: $(wc -l <<<"$names") global symbols, public ones:" \
-    "$(grep -E '^List' <<<"$names" | tr '\n' ' ')"
-  if [ -z "$(grep -E '^List' <<<"$names" || true)" ]; then
-    echo "$library: no List* symbol found; nm read nothing?" >&2
-    return 1
-  fi
-  if [ -n "$stray" ]; then
-    echo "$library: global symbols outside List* and slot_list::internal:" >&2
-    echo "$stray" >&2
+  echo "$library: $(wc -l <<<"$names") global symbols, public ones:" $public
+  if [ -z "$public" ] || [ -n "$stray" ]; then
+    echo "$library: no List* symbol (did nm read it?), or global symbols outside List* and" \
+      "slot_list::internal:" $stray >&2
     return 1
   fi
 }
@@ -113,28 +104,17 @@ for kind in static shared; do
   cmp LICENSE "$prefix/share/doc/SlotList/LICENSE"
   pcfile=$(find "$prefix" -name slot_list.pc)
   libdir=$(dirname "$(dirname "$pcfile")")
+  check_symbols "$(ls "$libdir"/libslot_list.{a,so} 2>/dev/null)"
 
-  if [ "$kind" = shared ]; then
-    check_symbols "$libdir/libslot_list.so"
-  else
-    check_symbols "$libdir/libslot_list.a"
-    static_archive=$libdir/libslot_list.a
-  fi
-
-  PKG_CONFIG_PATH=$(dirname "$pcfile") cc -std=c99 -pedantic -Wall -Wextra -Werror \
-    tests/consumer/c/main.c \
-    $(PKG_CONFIG_PATH=$(dirname "$pcfile") pkg-config --cflags --libs slot_list) \
-    -o "$work/c-consumer-$kind"
+  cc -std=c99 -pedantic -Wall -Wextra -Werror tests/consumer/c/main.c -o "$work/c-consumer-$kind" \
+    $(PKG_CONFIG_PATH=$(dirname "$pcfile") pkg-config --cflags --libs slot_list)
   LD_LIBRARY_PATH=$libdir "$work/c-consumer-$kind"
 
   cmake -S tests/consumer/cpp -B "$work/cpp-$kind" -G Ninja -DCMAKE_PREFIX_PATH="$prefix"
   cmake --build "$work/cpp-$kind"
   "$work/cpp-$kind/consumer"
-
-  if [ "$kind" = static ]; then
-    tally package "$prefix"
-  fi
 done
+tally package "$work/prefix-static"
 
 echo "== add_subdirectory"
 cmake -S tests/consumer/cpp -B "$work/subdir" -G Ninja -DSLOT_LIST_SOURCE_DIR="$PWD"
@@ -190,7 +170,7 @@ if [ "$output" != $'2: pear\napple is gone' ]; then
 fi
 echo "examples/example.c against the vendored library: ok"
 # The same sources as CMake's static library: the lines keep up with it.
-from_cmake=$(ar t "$static_archive" | sed 's/\.cpp\.o$//' | sort)
+from_cmake=$(ar t "$(find "$work/prefix-static" -name libslot_list.a)" | sed 's/\.cpp\.o$//' | sort)
 from_lines=$(ar t "$vendored/libslot_list.a" | sed 's/\.o$//' | sort)
 if [ "$from_cmake" != "$from_lines" ]; then
   echo "the vendored lines build other sources than CMake does:" >&2
