@@ -5,22 +5,16 @@ if(NOT (CMAKE_SYSTEM_NAME STREQUAL "Linux" AND CMAKE_SIZEOF_VOID_P EQUAL 4))
   return()
 endif()
 
-# Static and without the sanitizers, so that only the kernel decides; a
-# function, so that the flags it changes are its own.
-function(slot_list_i386_probe)
-  string(REGEX REPLACE "-fsanitize[^ ]*" "" CMAKE_C_FLAGS "${CMAKE_C_FLAGS}")
-  set(CMAKE_EXE_LINKER_FLAGS "")
-  try_run(probe_run probe_built ${CMAKE_BINARY_DIR}/i386-probe
-          ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/probe/exit0.c
-          LINK_OPTIONS -static
-          COMPILE_OUTPUT_VARIABLE probe_log)
-  set(probe_run "${probe_run}" PARENT_SCOPE)
-  set(probe_built "${probe_built}" PARENT_SCOPE)
-  set(probe_log "${probe_log}" PARENT_SCOPE)
-endfunction()
-
-slot_list_i386_probe()
-if(NOT probe_built)
+# Static and without the sanitizers, so that only the kernel decides.
+string(REGEX REPLACE "-fsanitize[^ ]*" "" probe_flags "${CMAKE_C_FLAGS}")
+separate_arguments(probe_flags)
+set(probe ${CMAKE_BINARY_DIR}/CMakeFiles/i386-probe)
+execute_process(COMMAND ${CMAKE_C_COMPILER} ${probe_flags} -static -o ${probe}
+                        ${CMAKE_CURRENT_LIST_DIR}/probe/exit0.c
+                RESULT_VARIABLE probe_built OUTPUT_VARIABLE probe_log ERROR_VARIABLE probe_log)
+if(probe_built STREQUAL "0")
+  execute_process(COMMAND ${probe} RESULT_VARIABLE probe_run OUTPUT_QUIET ERROR_QUIET)
+else()
   message(FATAL_ERROR "Cannot link a static 32-bit program (install gcc-multilib and "
                       "g++-multilib):\n${probe_log}")
 endif()
