@@ -1,8 +1,5 @@
-# Line and branch coverage of list/ from Clang's source-based coverage. The
-# coverage preset builds with -fprofile-instr-generate -fcoverage-mapping and
-# its tests write raw profiles to build/coverage/profiles; the target
-# coverage_report merges them and writes the summary (report.txt) and the
-# annotated sources with every branch count (branches.txt) next to them.
+# coverage_report: the coverage preset's raw profiles merged, the summary of
+# list/ in report.txt, every branch count in branches.txt (.ci/figures.py).
 if(NOT SLOT_LIST_COVERAGE OR NOT SLOT_LIST_BUILD_TESTS)
   return()
 endif()

@@ -1,10 +1,5 @@
-# Install rules: the public headers under include/slot_list/, the library, the
-# CMake package SlotList (SlotList::slot_list) with its version file, the
-# pkg-config file slot_list.pc, and the license under share/doc/SlotList/.
-# They are on by default when another project pulls this one in too: the
-# library then joins the export set SlotListTargets, installed beside that
-# project's own, so that its exported targets may link SlotList::slot_list.
-
+# Install rules, also for a project that pulls this one in (CMakeLists.txt,
+# SLOT_LIST_INSTALL): its exported targets may then link SlotList::slot_list.
 include(CMakePackageConfigHelpers)
 
 set(SLOT_LIST_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/SlotList)

@@ -1,16 +1,12 @@
-# The library target, slot_list: static or shared as BUILD_SHARED_LIBS says.
-# Users see list/include/ only. Everything is compiled with hidden
-# visibility: a shared library exports only the functions slot_list.h marks
-# SLOT_LIST_API, and a static one marks none, so that a user's shared object
-# that links it exports nothing of it. Internals live in slot_list::internal.
-# The sources are compiled once, into slot_list_objects, which the library and
-# the tests are both made of: the tests reach the internals in a shared build too.
+# slot_list, static or shared as BUILD_SHARED_LIBS says, is made of
+# slot_list_objects, as the tests are: they reach the internals in a shared
+# build too. Hidden visibility: a shared library exports only what slot_list.h
+# marks SLOT_LIST_API, a static one nothing, so a user's shared object that
+# links it exports none of it.
 
 set(SLOT_LIST_SOURCE_DIR ${PROJECT_SOURCE_DIR}/list)
 
-# Every source of list/ on every platform: the platform files are empty but
-# on their own (platform.h says which branch is whose). The private headers
-# are list/ itself.
+# Every source on every platform: each platform file is empty but on its own.
 set(SLOT_LIST_SOURCES
   ${SLOT_LIST_SOURCE_DIR}/heap.cpp
   ${SLOT_LIST_SOURCE_DIR}/create_insert.cpp
@@ -27,9 +23,8 @@ set(SLOT_LIST_PUBLIC_HEADERS
   ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list.h
   ${SLOT_LIST_SOURCE_DIR}/include/slot_list/slot_list.hpp)
 
-# What every user of the objects needs: the public headers and the threads
-# library. C++17 is the library's own requirement: C users need no C++
-# compiler, and slot_list.hpp itself stops an older C++ with an #error.
+# C++17 is the library's own requirement, not its users': C users need no C++
+# compiler, and slot_list.hpp stops an older C++ with an #error.
 function(slot_list_usage target scope)
   target_include_directories(${target} ${scope} $<BUILD_INTERFACE:${SLOT_LIST_SOURCE_DIR}/include>)
   if(NOT WIN32)
