@@ -533,13 +533,4 @@ TEST(ListSetHeap, TakesAWholeHeapOnlyAndNullBringsBackTheLibrarys) {
     EXPECT_TRUE(SameHeap(own, now));
 }
 
-TEST(ListDestroy, ClearsTheHandleAndFreesEverything) {
-    TestHeap heap;
-    ListHandle handle = MakeList(4, 8, 1);
-    InsertKeys(&handle, {1, 2, 3, 4, 5});
-    EXPECT_NE(0, ListDestroy(&handle));
-    EXPECT_EQ(nullptr, handle);
-    EXPECT_EQ(0u, heap.Outstanding());
-}
-
 } // namespace

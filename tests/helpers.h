@@ -16,14 +16,12 @@ namespace testing_support {
 
 using Keys = std::vector<uint32_t>;
 
-// first, first + 1, ..., last.
 Keys KeyRange(uint32_t first, uint32_t last);
 
 // An element of size bytes whose first four bytes hold key (non-zero keeps it
 // live) and whose other bytes follow a pattern drawn from key.
 std::vector<unsigned char> Element(uint32_t size, uint32_t key);
 
-// The key in an element's first four bytes.
 uint32_t KeyOf(const void *element);
 
 // Compares the keys of two elements and records its arguments in Compared.
@@ -54,10 +52,8 @@ ListHandle MakeList(uint32_t growBy, uint32_t elementSize, uint32_t holeLimit);
 // Inserts elements with the given keys, failing the test on any refusal.
 void InsertKeys(ListHandle *handle, const Keys &keys);
 
-// Deletes the element with key, returning ListDelete's result.
 int DeleteKey(ListHandle *handle, uint32_t key);
 
-// Slots in the block.
 uint32_t Capacity(ListHandle handle);
 
 // The keys of slots 0 to Count - 1, 0 standing for an all-zero slot.

@@ -11,6 +11,8 @@ using namespace testing_support;
 
 namespace {
 
+using Walk = std::vector<std::pair<const void *, uint32_t>>;
+
 struct TraverseFind : ::testing::Test {
     ListHandle handle = nullptr;
     void SetUp() override {
@@ -26,22 +28,21 @@ struct TraverseFind : ::testing::Test {
         std::vector<unsigned char> element = Element(handle->ElementSize, key);
         return ListFind(&handle, element.data());
     }
-    Keys Positions() const {
-        Keys positions;
+    // (element, position) of each visit, the closing one included.
+    Walk Visited() const {
+        Walk visited;
         for (const Visit &visit : Visits) {
-            positions.push_back(visit.Position);
+            visited.emplace_back(visit.Element, visit.Position);
         }
-        return positions;
+        return visited;
     }
 };
 
 TEST_F(TraverseFind, EmptyListMakesOnlyTheClosingCallAndFindsNothing) {
     handle = MakeList(2, 16, 1);
     ListTraverse(&handle);
-    ASSERT_EQ(1u, Visits.size());
-    EXPECT_EQ(nullptr, Visits[0].Element);
-    EXPECT_EQ(0u, Visits[0].Position);
-    EXPECT_EQ(1, Visits[0].IsEnd);
+    EXPECT_EQ((Walk{{nullptr, 0}}), Visited());
+    EXPECT_EQ(1, Visits.back().IsEnd);
     EXPECT_EQ(nullptr, Find(1));
     EXPECT_TRUE(Compared.empty());
 }
@@ -51,11 +52,9 @@ TEST_F(TraverseFind, HolesUsePositionsAndAreNeverCompared) {
     InsertKeys(&handle, {1, 2, 3});
     ASSERT_EQ(1, DeleteKey(&handle, 2));
     ListTraverse(&handle);
-    EXPECT_EQ((Keys{1, 3, 0}), Positions());
+    EXPECT_EQ((Walk{{SlotAt(handle, 0), 1}, {SlotAt(handle, 2), 3}, {nullptr, 0}}), Visited());
     EXPECT_EQ((Keys{1, 3}), VisitedKeys());
     EXPECT_EQ(1, Visits.back().IsEnd);
-    EXPECT_EQ(SlotAt(handle, 0), Visits[0].Element);
-    EXPECT_EQ(SlotAt(handle, 2), Visits[1].Element);
 
     Compared.clear();
     EXPECT_EQ(SlotAt(handle, 2), Find(3));
@@ -74,16 +73,12 @@ TEST_F(TraverseFind, NextWalksTheLiveSlotsATraversalVisits) {
     Compared.clear();
     ListTraverse(&handle);
     Visits.pop_back();
-    std::vector<std::pair<const void *, uint32_t>> walked;
+    Walk walked;
     uint32_t position = 0; // read as 1
     for (void *element; (element = ListNext(&handle, &position)) != nullptr; position++) {
         walked.emplace_back(element, position);
     }
-    std::vector<std::pair<const void *, uint32_t>> visited;
-    for (const Visit &visit : Visits) {
-        visited.emplace_back(visit.Element, visit.Position);
-    }
-    EXPECT_EQ(visited, walked);
+    EXPECT_EQ(Visited(), walked);
     EXPECT_EQ(4u, position) << "the position after the last live one, unwritten at the end";
     position = 2; // a hole: the walk goes on to the next live one
     EXPECT_EQ(SlotAt(handle, 2), ListNext(&handle, &position));
