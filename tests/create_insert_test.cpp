@@ -450,11 +450,10 @@ struct SmallBlockHeap {
     }
     static void *ReAlloc(void *block, uint32_t size) { return Inner.ReAlloc(block, size); }
     static int Free(void *block) { return Inner.Free(block); }
-    static ListHeapMethods Inner;
+    static inline ListHeapMethods Inner;
     static inline uint32_t Asked = 0; // the size of the last Alloc
     static constexpr ListHeapMethods Methods = {Alloc, ReAlloc, Free};
 };
-ListHeapMethods SmallBlockHeap::Inner;
 
 TEST(ListInsert, RefusesAGrowthWhoseSizeOverflows) {
     SmallBlockHeap small;
