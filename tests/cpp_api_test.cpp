@@ -254,10 +254,6 @@ TEST(ListDefaults, IteratorsOutliveAMoveOfTheList) {
     EXPECT_EQ((std::vector<uint32_t>{21, 22, 23, 24, 25}), keysFrom(first, lists[0].end()));
 }
 
-void *RefuseGrowth(void *, uint32_t) {
-    return nullptr;
-}
-
 // Out of memory, copy gives nothing, its twin released (a leak shows under
 // ASan).
 TEST(ListDefaults, CopyFailsWholeWhenMemoryRunsOut) {
@@ -268,7 +264,7 @@ TEST(ListDefaults, CopyFailsWholeWhenMemoryRunsOut) {
     ListHeapMethods heap;
     ListGetHeap(&heap);
     ListHeapMethods refusing = heap;
-    refusing.ReAlloc = RefuseGrowth;
+    refusing.ReAlloc = [](void *, uint32_t) -> void * { return nullptr; };
     ASSERT_EQ(1, ListSetHeap(&refusing));
     EXPECT_FALSE(list->copy());
     ListSetHeap(&heap);

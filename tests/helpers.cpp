@@ -7,8 +7,16 @@
 
 namespace testing_support {
 
-int CompareCalls = 0;
+std::vector<std::pair<const void *, const void *>> Compared;
 std::vector<Visit> Visits;
+
+Keys KeyRange(uint32_t first, uint32_t last) {
+    Keys keys;
+    for (uint32_t key = first; key <= last; key++) {
+        keys.push_back(key);
+    }
+    return keys;
+}
 
 std::vector<unsigned char> Element(uint32_t size, uint32_t key) {
     std::vector<unsigned char> bytes(size);
@@ -26,16 +34,25 @@ uint32_t KeyOf(const void *element) {
 }
 
 int32_t CompareKeys(const void *first, const void *second) {
-    CompareCalls++;
+    Compared.emplace_back(first, second);
     return KeyOf(first) == KeyOf(second) ? 0 : 1;
+}
+
+int OrderByKey(const void *first, const void *second, void *) {
+    return KeyOf(first) < KeyOf(second) ? -1 : KeyOf(first) > KeyOf(second);
+}
+
+bool AllZero(const void *bytes, size_t length) {
+    const auto *p = static_cast<const unsigned char *>(bytes);
+    return std::all_of(p, p + length, [](unsigned char byte) { return byte == 0; });
 }
 
 void RecordVisit(const void *element, uint32_t position, int isEnd) {
     Visits.push_back({element, position, isEnd, element == nullptr ? 0 : KeyOf(element)});
 }
 
-std::vector<uint32_t> VisitedKeys() {
-    std::vector<uint32_t> keys;
+Keys VisitedKeys() {
+    Keys keys;
     for (const Visit &visit : Visits) {
         if (!visit.IsEnd) {
             keys.push_back(visit.Key);
@@ -50,7 +67,7 @@ ListHandle MakeList(uint32_t growBy, uint32_t elementSize, uint32_t holeLimit) {
     return handle;
 }
 
-void InsertKeys(ListHandle *handle, const std::vector<uint32_t> &keys) {
+void InsertKeys(ListHandle *handle, const Keys &keys) {
     for (uint32_t key : keys) {
         std::vector<unsigned char> element = Element((*handle)->ElementSize, key);
         ASSERT_EQ(1, ListInsert(handle, element.data())) << "key " << key;
@@ -66,13 +83,11 @@ uint32_t Capacity(ListHandle handle) {
     return (handle->BlockSize - static_cast<uint32_t>(sizeof(ListBlock))) / handle->ElementSize;
 }
 
-std::vector<uint32_t> SlotKeys(ListHandle handle) {
-    std::vector<uint32_t> keys;
+Keys SlotKeys(ListHandle handle) {
+    Keys keys;
     for (uint32_t i = 0; i < handle->Count; i++) {
         const unsigned char *slot = SlotAt(handle, i);
-        bool empty = std::all_of(slot, slot + handle->ElementSize,
-                                 [](unsigned char byte) { return byte == 0; });
-        keys.push_back(empty ? 0 : KeyOf(slot));
+        keys.push_back(AllZero(slot, handle->ElementSize) ? 0 : KeyOf(slot));
     }
     return keys;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include <slot_list/slot_list.h>
@@ -13,16 +14,24 @@
 
 namespace testing_support {
 
+using Keys = std::vector<uint32_t>;
+
+Keys KeyRange(uint32_t first, uint32_t last);
+
 // An element of size bytes whose first four bytes hold key (non-zero keeps it
 // live) and whose other bytes follow a pattern drawn from key.
 std::vector<unsigned char> Element(uint32_t size, uint32_t key);
 
-// The key in an element's first four bytes.
 uint32_t KeyOf(const void *element);
 
-// Compares the keys of two elements and counts the calls in CompareCalls.
+// Compares the keys of two elements and records its arguments in Compared.
 int32_t CompareKeys(const void *first, const void *second);
-extern int CompareCalls;
+extern std::vector<std::pair<const void *, const void *>> Compared;
+
+// Orders elements by key, for ListSort.
+int OrderByKey(const void *first, const void *second, void *context);
+
+bool AllZero(const void *bytes, size_t length);
 
 // One call of RecordVisit.
 struct Visit {
@@ -35,22 +44,20 @@ extern std::vector<Visit> Visits;
 void RecordVisit(const void *element, uint32_t position, int isEnd);
 
 // The keys RecordVisit saw, in order, without the closing call.
-std::vector<uint32_t> VisitedKeys();
+Keys VisitedKeys();
 
 // Creates a list with the test callbacks, failing the test when it cannot.
 ListHandle MakeList(uint32_t growBy, uint32_t elementSize, uint32_t holeLimit);
 
 // Inserts elements with the given keys, failing the test on any refusal.
-void InsertKeys(ListHandle *handle, const std::vector<uint32_t> &keys);
+void InsertKeys(ListHandle *handle, const Keys &keys);
 
-// Deletes the element with key, returning ListDelete's result.
 int DeleteKey(ListHandle *handle, uint32_t key);
 
-// Slots in the block.
 uint32_t Capacity(ListHandle handle);
 
 // The keys of slots 0 to Count - 1, 0 standing for an all-zero slot.
-std::vector<uint32_t> SlotKeys(ListHandle handle);
+Keys SlotKeys(ListHandle handle);
 
 // True when no thread holds the lock (lock_probe_*.cpp, the platform's own).
 bool LockIsFree(ListLock *lock);

@@ -15,11 +15,6 @@ using namespace slot_list::internal;
 
 namespace {
 
-bool AllZero(const void *bytes, size_t length) {
-    const auto *p = static_cast<const unsigned char *>(bytes);
-    return std::all_of(p, p + length, [](unsigned char byte) { return byte == 0; });
-}
-
 TEST(MemAlloc, GivesZeroFilledBlocks) {
     for (uint32_t size : {1u, 7u, 128u, 4096u, 1u << 20}) {
         auto *block = static_cast<unsigned char *>(MemAlloc(size));

@@ -16,9 +16,29 @@ TestHeap *Current = nullptr;
 TestHeap::TestHeap() {
     ListGetHeap(&previous_);
     Current = this;
+    // The C heap's calls as the library's heap makes them here, failing as
+    // system_ says.
+    static const CHeap system = {
+        [](size_t size) {
+            void *block = Current->system_.Fails() ? nullptr : PlatAlloc(size);
+            Current->systemLive_ += block != nullptr ? 1 : 0;
+            return block;
+        },
+        [](void *block, size_t newSize) {
+            return Current->system_.Fails() ? nullptr : PlatReAlloc(block, newSize);
+        },
+        [](void *block) {
+            if (Current->system_.Fails() || !PlatFree(block)) {
+                return 0;
+            }
+            Current->systemLive_--;
+            return 1;
+        }};
     // The library's own heap, on the C heap through this heap's failing layer:
     // with nothing failing, the heap every list has by default.
-    inner_ = {InnerAlloc, InnerReAlloc, InnerFree};
+    inner_ = {[](uint32_t size) { return GrowingAlloc(system, size); },
+              [](void *block, uint32_t newSize) { return GrowingReAlloc(system, block, newSize); },
+              [](void *block) { return GrowingFree(system, block); }};
     const ListHeapMethods methods = {Alloc, ReAlloc, Free};
     ListSetHeap(&methods);
 }
@@ -87,43 +107,6 @@ int TestHeap::Free(void *block) {
         heap.live_.erase(block);
     }
     return result;
-}
-
-void *TestHeap::SystemAlloc(size_t size) {
-    TestHeap &heap = *Current;
-    void *block = heap.system_.Fails() ? nullptr : PlatAlloc(size);
-    heap.systemLive_ += block != nullptr ? 1 : 0;
-    return block;
-}
-
-void *TestHeap::SystemReAlloc(void *block, size_t newSize) {
-    return Current->system_.Fails() ? nullptr : PlatReAlloc(block, newSize);
-}
-
-int TestHeap::SystemFree(void *block) {
-    TestHeap &heap = *Current;
-    if (heap.system_.Fails() || !PlatFree(block)) {
-        return 0;
-    }
-    heap.systemLive_--;
-    return 1;
-}
-
-const CHeap &TestHeap::System() {
-    static const CHeap failing = {SystemAlloc, SystemReAlloc, SystemFree};
-    return failing;
-}
-
-void *TestHeap::InnerAlloc(uint32_t size) {
-    return GrowingAlloc(System(), size);
-}
-
-void *TestHeap::InnerReAlloc(void *block, uint32_t newSize) {
-    return GrowingReAlloc(System(), block, newSize);
-}
-
-int TestHeap::InnerFree(void *block) {
-    return GrowingFree(System(), block);
 }
 
 } // namespace testing_support

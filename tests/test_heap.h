@@ -12,10 +12,6 @@
 
 #include <slot_list/slot_list.h>
 
-namespace slot_list::internal {
-struct CHeap;
-} // namespace slot_list::internal
-
 namespace testing_support {
 
 // Which heap calls fail: call FailAt (1-based, counted from Arm) and, with
@@ -63,7 +59,8 @@ class TestHeap {
     void OnGrowth(std::function<void(void *grown)> hook) { onGrowth_ = std::move(hook); }
 
     uint64_t Calls() const { return plan_.Calls; }
-    uint64_t Failures() const { return plan_.Failures; }
+    // Calls failed since construction, the C heap's included.
+    uint64_t Failures() const { return plan_.Failures + system_.Failures; }
     // Blocks handed out and not released.
     size_t Outstanding() const { return live_.size(); }
 
@@ -72,7 +69,6 @@ class TestHeap {
     // size when the first is refused).
     void FailSystemAt(uint64_t n, bool every = false) { system_.Arm(n, every); }
     uint64_t SystemCalls() const { return system_.Calls; }
-    uint64_t SystemFailures() const { return system_.Failures; }
     // C heap blocks handed out and not released.
     size_t OutstandingSystem() const { return systemLive_; }
 
@@ -80,14 +76,6 @@ class TestHeap {
     static void *Alloc(uint32_t size);
     static void *ReAlloc(void *block, uint32_t newSize);
     static int Free(void *block);
-    static void *SystemAlloc(size_t size);
-    static void *SystemReAlloc(void *block, size_t newSize);
-    static int SystemFree(void *block);
-    // The C heap's calls as the library's heap makes them here.
-    static const slot_list::internal::CHeap &System();
-    static void *InnerAlloc(uint32_t size);
-    static void *InnerReAlloc(void *block, uint32_t newSize);
-    static int InnerFree(void *block);
 
     FailurePlan system_;
     size_t systemLive_ = 0;

@@ -11,11 +11,13 @@ using namespace testing_support;
 
 namespace {
 
+using Walk = std::vector<std::pair<const void *, uint32_t>>;
+
 struct TraverseFind : ::testing::Test {
     ListHandle handle = nullptr;
     void SetUp() override {
         Visits.clear();
-        CompareCalls = 0;
+        Compared.clear();
     }
     void TearDown() override {
         if (handle != nullptr) {
@@ -26,24 +28,23 @@ struct TraverseFind : ::testing::Test {
         std::vector<unsigned char> element = Element(handle->ElementSize, key);
         return ListFind(&handle, element.data());
     }
-    std::vector<uint32_t> Positions() const {
-        std::vector<uint32_t> positions;
+    // (element, position) of each visit, the closing one included.
+    Walk Visited() const {
+        Walk visited;
         for (const Visit &visit : Visits) {
-            positions.push_back(visit.Position);
+            visited.emplace_back(visit.Element, visit.Position);
         }
-        return positions;
+        return visited;
     }
 };
 
 TEST_F(TraverseFind, EmptyListMakesOnlyTheClosingCallAndFindsNothing) {
     handle = MakeList(2, 16, 1);
     ListTraverse(&handle);
-    ASSERT_EQ(1u, Visits.size());
-    EXPECT_EQ(nullptr, Visits[0].Element);
-    EXPECT_EQ(0u, Visits[0].Position);
-    EXPECT_EQ(1, Visits[0].IsEnd);
+    EXPECT_EQ((Walk{{nullptr, 0}}), Visited());
+    EXPECT_EQ(1, Visits.back().IsEnd);
     EXPECT_EQ(nullptr, Find(1));
-    EXPECT_EQ(0, CompareCalls);
+    EXPECT_TRUE(Compared.empty());
 }
 
 TEST_F(TraverseFind, HolesUsePositionsAndAreNeverCompared) {
@@ -51,15 +52,13 @@ TEST_F(TraverseFind, HolesUsePositionsAndAreNeverCompared) {
     InsertKeys(&handle, {1, 2, 3});
     ASSERT_EQ(1, DeleteKey(&handle, 2));
     ListTraverse(&handle);
-    EXPECT_EQ((std::vector<uint32_t>{1, 3, 0}), Positions());
-    EXPECT_EQ((std::vector<uint32_t>{1, 3}), VisitedKeys());
+    EXPECT_EQ((Walk{{SlotAt(handle, 0), 1}, {SlotAt(handle, 2), 3}, {nullptr, 0}}), Visited());
+    EXPECT_EQ((Keys{1, 3}), VisitedKeys());
     EXPECT_EQ(1, Visits.back().IsEnd);
-    EXPECT_EQ(SlotAt(handle, 0), Visits[0].Element);
-    EXPECT_EQ(SlotAt(handle, 2), Visits[1].Element);
 
-    CompareCalls = 0;
+    Compared.clear();
     EXPECT_EQ(SlotAt(handle, 2), Find(3));
-    EXPECT_EQ(2, CompareCalls);
+    EXPECT_EQ(2u, Compared.size());
     EXPECT_EQ(nullptr, Find(2));
 }
 
@@ -71,19 +70,15 @@ TEST_F(TraverseFind, NextWalksTheLiveSlotsATraversalVisits) {
     ASSERT_EQ(1, DeleteKey(&handle, 2));
     ASSERT_EQ(1, DeleteKey(&handle, 4));
     ASSERT_EQ(1, DeleteKey(&handle, 5));
-    CompareCalls = 0;
+    Compared.clear();
     ListTraverse(&handle);
     Visits.pop_back();
-    std::vector<std::pair<const void *, uint32_t>> walked;
+    Walk walked;
     uint32_t position = 0; // read as 1
     for (void *element; (element = ListNext(&handle, &position)) != nullptr; position++) {
         walked.emplace_back(element, position);
     }
-    std::vector<std::pair<const void *, uint32_t>> visited;
-    for (const Visit &visit : Visits) {
-        visited.emplace_back(visit.Element, visit.Position);
-    }
-    EXPECT_EQ(visited, walked);
+    EXPECT_EQ(Visited(), walked);
     EXPECT_EQ(4u, position) << "the position after the last live one, unwritten at the end";
     position = 2; // a hole: the walk goes on to the next live one
     EXPECT_EQ(SlotAt(handle, 2), ListNext(&handle, &position));
@@ -95,27 +90,20 @@ TEST_F(TraverseFind, NextWalksTheLiveSlotsATraversalVisits) {
         EXPECT_EQ(nullptr, ListNext(&handle, &position));
         EXPECT_EQ(start, position);
     }
-    EXPECT_EQ(0, CompareCalls);
+    EXPECT_TRUE(Compared.empty());
 }
 
 // Every slot is compared, key first, the walk going on past the first hit.
 TEST_F(TraverseFind, FindPassesTheKeyFirstAndReturnsTheLastMatch) {
-    static std::vector<std::pair<const void *, const void *>> calls;
-    calls.clear();
-    ASSERT_EQ(1, ListCreate(
-                     &handle,
-                     [](const void *first, const void *second) -> int32_t {
-                         calls.emplace_back(first, second);
-                         return CompareKeys(first, second);
-                     },
-                     RecordVisit, 4, 16, 1));
+    handle = MakeList(4, 16, 1);
     InsertKeys(&handle, {7, 8, 7, 9});
     std::vector<unsigned char> key = Element(16, 7);
+    Compared.clear();
     EXPECT_EQ(SlotAt(handle, 2), ListFind(&handle, key.data()));
-    ASSERT_EQ(4u, calls.size());
+    ASSERT_EQ(4u, Compared.size());
     for (uint32_t i = 0; i < 4; i++) {
-        EXPECT_EQ(key.data(), calls[i].first);
-        EXPECT_EQ(SlotAt(handle, i), calls[i].second);
+        EXPECT_EQ((std::pair<const void *, const void *>{key.data(), SlotAt(handle, i)}),
+                  Compared[i]);
     }
 }
 
